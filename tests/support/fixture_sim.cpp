@@ -1,0 +1,43 @@
+// The simulated backend's side of the fixtures: every test starts on a fresh
+// standard machine, and the simulated-only abilities are real.
+#include "os/sim/sim.h"
+#include "support/fixture.h"
+
+namespace tfx {
+
+namespace {
+class reset_listener : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { sim::reset(); }
+};
+} // namespace
+
+void install_backend_listener() {
+    testing::UnitTest::GetInstance()->listeners().Append(new reset_listener);
+}
+
+uint32_t process_tag() {
+    return 1;
+}
+
+bool sim_backend() {
+    return true;
+}
+
+bool make_junction(const u16& path, const u16& target) {
+    return sim::make_junction(path, target);
+}
+
+bool make_symlink(const u16& path, const u16& target, bool directory) {
+    return sim::make_symlink(path, target, directory);
+}
+
+bool inject(const u16& path, fault f, uint64_t param) {
+    return sim::set_fault(path, static_cast<sim::fault>(f), param);
+}
+
+bool set_find_hook(std::function<void(const u16& dir, const u16& name)> hook) {
+    sim::set_find_hook(std::move(hook));
+    return true;
+}
+
+} // namespace tfx
