@@ -228,9 +228,3 @@ bool reg_scratch::set_dword(const u16& rel, const char16_t* name, uint32_t value
 }
 
 } // namespace tfx
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    tfx::install_backend_listener();
-    return RUN_ALL_TESTS();
-}

@@ -27,6 +27,11 @@ std::string narrow(const char16_t* s);
 
 bool sim_backend();
 
+// Brings the machine to its starting state: the standard simulated machine,
+// or nothing on the real one. Test programs get this before every test;
+// benchmarks call it themselves.
+void prepare_machine();
+
 #define TFX_SIM_ONLY(why)                                                                          \
     do {                                                                                           \
         if (!tfx::sim_backend())                                                                   \

@@ -7,7 +7,7 @@ namespace tfx {
 
 namespace {
 class reset_listener : public testing::EmptyTestEventListener {
-    void OnTestStart(const testing::TestInfo&) override { sim::reset(); }
+    void OnTestStart(const testing::TestInfo&) override { prepare_machine(); }
 };
 } // namespace
 
@@ -17,6 +17,10 @@ void install_backend_listener() {
 
 uint32_t process_tag() {
     return 1;
+}
+
+void prepare_machine() {
+    sim::reset();
 }
 
 bool sim_backend() {
@@ -30,6 +34,11 @@ bool make_junction(const u16& path, const u16& target) {
 bool make_symlink(const u16& path, const u16& target, bool directory) {
     return sim::make_symlink(path, target, directory);
 }
+
+static_assert(int(fault::set_attr_denied) == int(sim::fault::set_attr_denied) &&
+                  int(fault::recycle_fails) == int(sim::fault::recycle_fails) &&
+                  int(fault::list_denied) == int(sim::fault::list_denied),
+              "tfx::fault mirrors sim::fault");
 
 bool inject(const u16& path, fault f, uint64_t param) {
     return sim::set_fault(path, static_cast<sim::fault>(f), param);

@@ -15,6 +15,8 @@ uint32_t process_tag() {
     return GetCurrentProcessId();
 }
 
+void prepare_machine() {}
+
 bool sim_backend() {
     return false;
 }
