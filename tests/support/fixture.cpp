@@ -184,6 +184,17 @@ std::vector<uint8_t> utf16_bytes(const u16& s, bool with_zero) {
     return out;
 }
 
+bool patch_file(const u16& path, uint64_t offset, const std::vector<uint8_t>& bytes) {
+    os::handle h = os::create_file(path.c_str(), os::generic_write, 0, os::open_existing, 0);
+    if (h == os::invalid_handle) return false;
+    uint32_t written = 0;
+    bool ok = os::set_file_pointer_ex(h, int64_t(offset), os::file_begin, nullptr) &&
+              os::write_file(h, bytes.data(), uint32_t(bytes.size()), &written) &&
+              written == bytes.size();
+    os::close_handle(h);
+    return ok;
+}
+
 reg_scratch::reg_scratch() {
     key_ = u"Software\\WelvoTest\\" + number(process_tag()) + u"-" + number(++g_counter);
     os::reg_delete_tree(os::hkey_current_user, key_.c_str());
