@@ -106,6 +106,16 @@ static bool value_unchanged(os::hkey key, const wv_startup_item& it) {
     return type == it.type && len == it.data_len && std::memcmp(now, it.data, len) == 0;
 }
 
+// Writes the recorded value back. RegSetValueExW counts a terminator into
+// string data that ends without one when the unit after the data is zero; a
+// non-zero unit there keeps the bytes exactly as they were listed.
+static bool write_back(os::hkey key, const wv_startup_item& it) {
+    uint8_t buf[WV_STARTUP_DATA_CAP + 2];
+    std::memcpy(buf, it.data, it.data_len);
+    buf[it.data_len] = buf[it.data_len + 1] = 0xFF;
+    return os::reg_set_value_ex(key, it.name, it.type, buf, it.data_len) == 0;
+}
+
 int wv_tool_startup_toggle(wv_startup_item* item) {
     if (!item) return 0;
     if (item->source != WV_STARTUP_RUN && item->source != WV_STARTUP_RUNONCE) return 0;
@@ -121,7 +131,7 @@ int wv_tool_startup_toggle(wv_startup_item* item) {
     if (item->enabled)
         ok = value_unchanged(key, *item) && os::reg_delete_value(key, item->name) == 0;
     else
-        ok = os::reg_set_value_ex(key, item->name, item->type, item->data, item->data_len) == 0;
+        ok = write_back(key, *item);
     os::reg_close_key(key);
     if (!ok) return 0;
     item->enabled = item->enabled ? 0 : 1;

@@ -20,11 +20,16 @@ const u16 k_run_once = u"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 using bytes = std::vector<uint8_t>;
 
+// Stores exactly `data`: Windows would count a terminator into string data
+// that lacks one if a zero unit followed it in memory.
 bool set_value(os::hkey root, const u16& key, const u16& name, uint32_t type, const bytes& data) {
     os::hkey k;
     if (os::reg_create_key_ex(root, key.c_str(), os::key_all_access | os::key_wow64_64key, &k))
         return false;
-    bool ok = os::reg_set_value_ex(k, name.c_str(), type, data.data(), uint32_t(data.size())) == 0;
+    bytes guarded = data;
+    guarded.insert(guarded.end(), {0xFF, 0xFF});
+    bool ok =
+        os::reg_set_value_ex(k, name.c_str(), type, guarded.data(), uint32_t(data.size())) == 0;
     os::reg_close_key(k);
     return ok;
 }
@@ -202,7 +207,8 @@ TEST(StartupList, OverlongNamesAreSkippedAndOverlongDataCannotBeDisabled) {
     ASSERT_TRUE(r.set_string(u"", u16(300, u'n').c_str(), u"C:\\long-name.exe"));
     ASSERT_TRUE(r.set_string(u"", u"after", u"C:\\after.exe"));
     // 2,048 units with no terminating zero: the data fits, the text is cut.
-    ASSERT_TRUE(r.set(u"", u"full", os::reg_sz, tfx::utf16_bytes(u16(2048, u'c'), false)));
+    ASSERT_TRUE(
+        set_value(hkcu, r.key(), u"full", os::reg_sz, tfx::utf16_bytes(u16(2048, u'c'), false)));
     ASSERT_TRUE(r.set(u"", u"huge", os::reg_sz, tfx::utf16_bytes(u16(3000, u'h'))));
     std::vector<wv_startup_item> items(8);
     uint32_t n = 0;
