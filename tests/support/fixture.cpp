@@ -101,7 +101,7 @@ std::vector<uint8_t> read_all(const u16& path) {
     return out;
 }
 
-std::vector<u16> list(const u16& dir) {
+std::vector<u16> list_unsorted(const u16& dir) {
     std::vector<u16> names;
     os::find_data fd;
     os::handle h = os::find_first_file((dir + u"\\*").c_str(), &fd);
@@ -111,6 +111,11 @@ std::vector<u16> list(const u16& dir) {
         if (n != u"." && n != u"..") names.push_back(n);
     } while (os::find_next_file(h, &fd));
     os::find_close(h);
+    return names;
+}
+
+std::vector<u16> list(const u16& dir) {
+    std::vector<u16> names = list_unsorted(dir);
     std::sort(names.begin(), names.end());
     return names;
 }

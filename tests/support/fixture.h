@@ -67,6 +67,8 @@ std::vector<uint8_t> read_all(const u16& path);
 void remove_tree(const u16& path);
 // Names of a folder's entries, sorted, without "." and "..".
 std::vector<u16> list(const u16& dir);
+// The same in the order the platform lists them.
+std::vector<u16> list_unsorted(const u16& dir);
 
 // Sets an environment variable for the life of the object.
 class env_guard {

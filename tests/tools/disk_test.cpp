@@ -15,20 +15,6 @@ using tfx::u16;
 
 namespace {
 
-// The names of a folder's entries in the order the platform lists them.
-std::vector<u16> listing_order(const u16& dir) {
-    std::vector<u16> names;
-    os::find_data fd;
-    os::handle h = os::find_first_file((dir + u"\\*").c_str(), &fd);
-    if (h == os::invalid_handle) return names;
-    do {
-        u16 n(fd.name);
-        if (n != u"." && n != u"..") names.push_back(n);
-    } while (os::find_next_file(h, &fd));
-    os::find_close(h);
-    return names;
-}
-
 struct analysis {
     std::vector<wv_disk_entry> entries;
     uint32_t n = 0;
@@ -69,7 +55,7 @@ TEST(DiskUsage, EqualSizesKeepListingOrderAndCapacityTakesTheFirstListed) {
     for (const char16_t* n : {u"p", u"q", u"r", u"s"}) ASSERT_TRUE(s.file(n, 3));
     ASSERT_TRUE(s.file(u"t\\inner", 9));
     ASSERT_TRUE(s.file(u"tiny", 1));
-    std::vector<u16> order = listing_order(s.root());
+    std::vector<u16> order = tfx::list_unsorted(s.root());
     ASSERT_EQ(order.size(), 6u);
 
     analysis all(s.root(), 16);

@@ -45,17 +45,30 @@ bool all_are(const bytes& b, uint8_t v) {
     return true;
 }
 
+// Shreds a file of `size` bytes with its I/O logged: the result, whether the
+// file is gone, and the writes cut into passes.
+struct logged_shred {
+    int result = -1;
+    bool gone = false;
+    std::vector<pass> passes;
+    logged_shred(size_t size, int n) {
+        tfx::scratch s;
+        const u16 f = s.path(u"secret.bin");
+        if (!s.file_bytes(u"secret.bin", noise(size)) || !tfx::log_io(f)) return;
+        result = wv_tool_file_shred(f.c_str(), n);
+        gone = !tfx::exists(f);
+        passes = passes_of(tfx::io_log(f));
+    }
+};
+
 } // namespace
 
 TEST(Shred, ThreePassesWriteZerosOnesAndOneRandomBlockThenDelete) {
     TFX_SIM_ONLY("reads the writes back from the simulated I/O log");
-    tfx::scratch s;
-    const u16 f = s.path(u"secret.bin");
-    ASSERT_TRUE(s.file_bytes(u"secret.bin", noise(100000)));
-    ASSERT_TRUE(tfx::log_io(f));
-    EXPECT_EQ(wv_tool_file_shred(f.c_str(), 3), 1);
-    EXPECT_FALSE(tfx::exists(f));
-    std::vector<pass> p = passes_of(tfx::io_log(f));
+    logged_shred r(100000, 3);
+    EXPECT_EQ(r.result, 1);
+    EXPECT_TRUE(r.gone);
+    const std::vector<pass>& p = r.passes;
     ASSERT_EQ(p.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -69,21 +82,17 @@ TEST(Shred, ThreePassesWriteZerosOnesAndOneRandomBlockThenDelete) {
     }
     EXPECT_TRUE(all_are(p[0][0].data, 0x00));
     EXPECT_TRUE(all_are(p[1][0].data, 0xFF));
-    const bytes& r = p[2][0].data;
     size_t zeros = 0, ones = 0;
-    for (uint8_t x : r) zeros += x == 0x00, ones += x == 0xFF;
+    for (uint8_t x : p[2][0].data) zeros += x == 0x00, ones += x == 0xFF;
     EXPECT_LT(zeros, 1024u); // about 256 expected from random bytes
     EXPECT_LT(ones, 1024u);
 }
 
 TEST(Shred, PatternsCycleAndEachRandomPassDrawsAFreshBlock) {
     TFX_SIM_ONLY("reads the writes back from the simulated I/O log");
-    tfx::scratch s;
-    const u16 f = s.path(u"f");
-    ASSERT_TRUE(s.file_bytes(u"f", noise(70000)));
-    ASSERT_TRUE(tfx::log_io(f));
-    EXPECT_EQ(wv_tool_file_shred(f.c_str(), 6), 1);
-    std::vector<pass> p = passes_of(tfx::io_log(f));
+    logged_shred r(70000, 6);
+    EXPECT_EQ(r.result, 1);
+    const std::vector<pass>& p = r.passes;
     ASSERT_EQ(p.size(), 6u);
     EXPECT_TRUE(all_are(p[0][0].data, 0x00));
     EXPECT_TRUE(all_are(p[1][0].data, 0xFF));
