@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "catalogue/catalogue.h"
 #include "support/fixture.h"
 #include "tools/tools.h"
 
@@ -133,4 +134,15 @@ TEST(DiskUsage, RefusesBadInputAndLeavesProtectedEntriesOut) {
     for (const char16_t* p : {u"system32", u"syswow64", u"fonts", u"installer", u"boot"})
         EXPECT_EQ(std::count(names.begin(), names.end(), u16(p)), 0) << narrow(p);
     EXPECT_EQ(std::count(names.begin(), names.end(), u16(u"temp")), 1);
+}
+
+TEST(DiskUsage, ADriveRootIsAnalysedWithoutItsProtectedFolders) {
+    for (const char16_t* root : {u"C:\\", u"C:/"}) {
+        analysis a(root, 512);
+        ASSERT_GT(a.n, 0u) << narrow(root);
+        for (uint32_t i = 0; i < a.n; ++i) {
+            EXPECT_EQ(a.entries[i].path, u"C:\\" + u16(a.entries[i].name));
+            EXPECT_EQ(wv_blacklist_match(a.entries[i].path), 0) << narrow(a.entries[i].path);
+        }
+    }
 }
