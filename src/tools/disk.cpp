@@ -31,15 +31,8 @@ uint64_t sum_dir_recursive(const char16_t* dir, const std::atomic<int32_t>* stop
 uint32_t wv_tool_disk_analyze(const char16_t* dir, wv_disk_entry* entries, uint32_t capacity) {
     if (!dir || !entries || capacity == 0 || !wv_dir_exists(dir)) return 0;
     if (wv_blacklist_match(dir)) return 0;
-    // "C:\" names a folder as well as "C:\Data" does; built onto it as it is,
-    // an entry's path would read "C:\\Program Files", which no protected
-    // pattern matches. One trailing separator is dropped first.
-    char16_t base[k_path];
-    if (!wv::str_copy(base, k_path, dir)) return 0;
-    size_t len = wv::str_len(base);
-    if (len > 1 && (base[len - 1] == u'\\' || base[len - 1] == u'/')) base[len - 1] = 0;
     char16_t pattern[k_path];
-    if (!wv::format(pattern, k_path, u"%s\\*", base)) return 0;
+    if (!wv_path_join(pattern, k_path, dir, u"*")) return 0;
     os::find_data fd;
     os::handle h = os::find_first_file(pattern, &fd);
     if (h == os::invalid_handle) return 0;
@@ -50,7 +43,7 @@ uint32_t wv_tool_disk_analyze(const char16_t* dir, wv_disk_entry* entries, uint3
     do {
         if (is_dot(fd.name)) continue;
         // A cut path would name another entry: leave it out instead.
-        if (!wv::format(full, k_path, u"%s\\%s", base, fd.name)) continue;
+        if (!wv_path_join(full, k_path, dir, fd.name)) continue;
         if (wv_blacklist_match(full)) continue;
         wv_disk_entry& e = entries[n];
         // A junction here is measured through (it is what the user sees in

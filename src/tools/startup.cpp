@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "fs/fs.h"
 #include "tools/tools.h"
 
 static const char16_t k_run[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -79,7 +80,7 @@ uint32_t wv_tool_startup_list(wv_startup_item* records, uint32_t capacity) {
     char16_t folder[260];
     if (os::sh_get_folder_path(os::csidl_startup, folder) < 0) return count;
     char16_t pattern[k_path];
-    if (!wv::format(pattern, k_path, u"%s\\*", folder)) return count;
+    if (!wv_path_join(pattern, k_path, folder, u"*")) return count;
     os::find_data fd;
     os::handle h = os::find_first_file(pattern, &fd);
     if (h == os::invalid_handle) return count;
@@ -89,7 +90,7 @@ uint32_t wv_tool_startup_list(wv_startup_item* records, uint32_t capacity) {
         wv_startup_item& it = records[count];
         std::memset(&it, 0, sizeof it);
         wv::str_copy(it.name, k_name_cap, fd.name);
-        wv::format(it.command, k_command_cap, u"%s\\%s", folder, fd.name);
+        wv_path_join(it.command, k_command_cap, folder, fd.name);
         it.source = WV_STARTUP_FOLDER;
         it.enabled = 1;
         ++count;
