@@ -1,5 +1,6 @@
 // The simulated backend's side of the fixtures: every test starts on a fresh
 // standard machine, and the simulated-only abilities are real.
+#include "catalogue/catalogue.h"
 #include "os/sim/sim.h"
 #include "support/fixture.h"
 
@@ -21,6 +22,9 @@ uint32_t process_tag() {
 
 void prepare_machine() {
     sim::reset();
+    // The protected-path predicate keeps what the ProfileList yields for about
+    // a second; a fresh machine may have another.
+    wv_blacklist_refresh();
 }
 
 bool sim_backend() {
