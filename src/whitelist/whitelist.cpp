@@ -179,10 +179,30 @@ int wv_whitelist_match(const char16_t* path) {
     return match_locked(path);
 }
 
+// The profile functions give a value back without its surrounding white
+// space and without one pair of surrounding quotes, and the load stops at the
+// first empty value: an entry that would come back empty would hide every
+// entry after it at the next start.
+static bool is_white(char16_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A || c == 0x85 || c == 0xA0 ||
+           c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+           c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+static bool reads_back_empty(const char16_t* path) {
+    size_t b = 0, e = wv::str_len(path);
+    while (b < e && is_white(path[b])) ++b;
+    while (e > b && is_white(path[e - 1])) --e;
+    return e == b ||
+           (e - b == 2 && (path[b] == u'"' || path[b] == u'\'') && path[b + 1] == path[b]);
+}
+
 int wv_whitelist_add(const char16_t* path) {
     // A path of 1,024 units or more does not fit an entry, and a cut one
-    // would name another folder.
+    // would name another folder. A line break cannot be part of a path and
+    // would split its line of the settings file in two.
     if (!path || !path[0] || wv::str_len(path) >= k_path) return 0;
+    if (wv::str_chr(path, u'\r') || wv::str_chr(path, u'\n') || reads_back_empty(path)) return 0;
     {
         locked guard;
         if (match_locked(path) || g_count >= WV_WHITELIST_CAPACITY) return 0;
@@ -343,6 +363,10 @@ class line_reader {
             wide[n] = 0;
             if (!wv::utf16_valid(wide)) return false;
         }
+        // A CR LF pair ends the line as one; then the line is cut at its last
+        // remaining carriage return.
+        size_t len = wv::str_len(wide);
+        if (len > 0 && wide[len - 1] == u'\r') wide[len - 1] = 0;
         if (char16_t* cr = const_cast<char16_t*>(wv::str_rchr(wide, u'\r'))) *cr = 0;
         return wv::str_copy(out, k_path, wide);
     }

@@ -53,4 +53,16 @@ bool set_find_hook(std::function<void(const u16& dir, const u16& name)> hook) {
     return true;
 }
 
+bool start_io_log(const u16& path) {
+    if (!sim::exists(path)) return false;
+    sim::log_io(path);
+    return true;
+}
+
+int io_write_count(const u16& path) {
+    int n = 0;
+    for (const auto& e : sim::io_log(path)) n += e.kind == sim::io_event::write;
+    return n;
+}
+
 } // namespace tfx
