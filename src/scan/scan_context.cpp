@@ -1,3 +1,5 @@
+#include <new>
+
 #include "base/mem.h"
 #include "base/text.h"
 #include "scan/scan.h"
@@ -55,13 +57,17 @@ void scan_free_list(wv_category* c) {
 }
 
 void scan_link_release(wv_scan_link* l) {
-    if (l && l->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) wv::mem_free(l);
+    if (l && l->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        l->~wv_scan_link();
+        wv::mem_free(l);
+    }
 }
 
 // The worker has not ended within the grace period. It is never ended by
 // force: a thread killed while it holds the heap's lock or the context's lock
 // leaves the process to hang at its next allocation. It is told to let go
-// instead, and the context is freed only once the worker is off it.
+// instead; from its next step on it touches only the link and what it built
+// itself, frees that and ends.
 static void detach_worker(wv_scan* scan) {
     wv_scan_link* l = scan->link;
     l->halt.store(1, std::memory_order_release);
@@ -127,8 +133,9 @@ int wv_scan_start(wv_scan* scan) {
         scan_link_release(scan->link);
         scan->link = nullptr;
     }
-    auto* l = static_cast<wv_scan_link*>(wv::mem_alloc_zero(sizeof(wv_scan_link)));
-    if (!l) return 0;
+    void* mem = wv::mem_alloc_zero(sizeof(wv_scan_link));
+    if (!mem) return 0;
+    auto* l = new (mem) wv_scan_link{};
     l->scan = scan;
     l->refs.store(2, std::memory_order_relaxed);
     scan->stop.store(0, std::memory_order_release);
@@ -140,6 +147,7 @@ int wv_scan_start(wv_scan* scan) {
     if (!t) {
         g_scan_workers_alive.fetch_sub(1, std::memory_order_acq_rel);
         scan->link = nullptr;
+        l->~wv_scan_link();
         wv::mem_free(l);
         // No worker will ever clear it.
         scan->running.store(0, std::memory_order_release);
