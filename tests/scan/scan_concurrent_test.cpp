@@ -30,11 +30,17 @@ catalogue::row row(const char16_t* id, std::vector<u16> paths) {
     return r;
 }
 
-// A scratch tree with `n` files in each of the named folders.
-void plant(const tfx::scratch& s, std::initializer_list<const char16_t*> dirs, int n) {
-    for (const char16_t* d : dirs)
+// `n` files of one byte in each of the named scratch folders, and one
+// catalogue row per folder (its id is the folder's name).
+std::vector<catalogue::row> plant(const tfx::scratch& s,
+                                  std::initializer_list<const char16_t*> dirs, int n) {
+    std::vector<catalogue::row> rows;
+    for (const char16_t* d : dirs) {
         for (int i = 0; i < n; ++i)
-            ASSERT_TRUE(s.file(u16(d) + u"\\f" + tfx::u(std::to_string(i).c_str()), 1));
+            EXPECT_TRUE(s.file(u16(d) + u"\\f" + tfx::u(std::to_string(i).c_str()), 1));
+        rows.push_back(row(d, {s.path(d)}));
+    }
+    return rows;
 }
 
 bool wait_until(const std::function<bool()>& pred, int ms = 10000) {
@@ -55,8 +61,7 @@ long long ms_since(steady_clock::time_point t) {
 TEST(ScanConcurrent, StopRightAfterStartScansNothing) {
     TFX_SIM_ONLY("holds the worker at its first listing through the find hook");
     tfx::scratch s;
-    plant(s, {u"a", u"b"}, 3);
-    catalogue cat({row(u"a", {s.path(u"a")}), row(u"b", {s.path(u"b")})});
+    catalogue cat(plant(s, {u"a", u"b"}, 3));
     context c;
     wv_scan* raw = c.get();
     // Whatever the worker reaches first waits until the stop request is in.
@@ -78,8 +83,7 @@ TEST(ScanConcurrent, StopRightAfterStartScansNothing) {
 TEST(ScanConcurrent, StopDuringAWalkCommitsWhatWasFound) {
     TFX_SIM_ONLY("acts in the middle of a listing through the find hook");
     tfx::scratch s;
-    plant(s, {u"a", u"b"}, 200);
-    catalogue cat({row(u"a", {s.path(u"a")}), row(u"b", {s.path(u"b")})});
+    catalogue cat(plant(s, {u"a", u"b"}, 200));
     context c;
     wv_scan* raw = c.get();
     std::atomic<int> entries{0};
@@ -106,9 +110,10 @@ TEST(ScanConcurrent, StopDuringAWalkCommitsWhatWasFound) {
 
 TEST(ScanConcurrent, PauseHoldsWalksButNotFileCandidates) {
     tfx::scratch s;
-    plant(s, {u"walked"}, 5);
+    std::vector<catalogue::row> rows = plant(s, {u"walked"}, 5);
     ASSERT_TRUE(s.file(u"named.bin", 4));
-    catalogue cat({row(u"named", {s.path(u"named.bin")}), row(u"walked", {s.path(u"walked")})});
+    rows.insert(rows.begin(), row(u"named", {s.path(u"named.bin")}));
+    catalogue cat(rows);
     context c;
     c->paused.store(1);
     ASSERT_EQ(wv_scan_start(c.get()), 1);
@@ -127,8 +132,7 @@ TEST(ScanConcurrent, PauseHoldsWalksButNotFileCandidates) {
 
 TEST(ScanConcurrent, StopWhilePausedEndsWithinAPoll) {
     tfx::scratch s;
-    plant(s, {u"walked"}, 5);
-    catalogue cat({row(u"walked", {s.path(u"walked")})});
+    catalogue cat(plant(s, {u"walked"}, 5));
     context c;
     c->paused.store(1);
     ASSERT_EQ(wv_scan_start(c.get()), 1);
@@ -146,8 +150,7 @@ TEST(ScanConcurrent, StopWhilePausedEndsWithinAPoll) {
 
 TEST(ScanConcurrent, StartWhileRunningIsRefused) {
     tfx::scratch s;
-    plant(s, {u"walked"}, 2);
-    catalogue cat({row(u"walked", {s.path(u"walked")})});
+    catalogue cat(plant(s, {u"walked"}, 2));
     context c;
     c->paused.store(1);
     ASSERT_EQ(wv_scan_start(c.get()), 1);
@@ -161,8 +164,7 @@ TEST(ScanConcurrent, StartWhileRunningIsRefused) {
 
 TEST(ScanConcurrent, DestroyRightAfterStopDoesNotWaitOutTheGrace) {
     tfx::scratch s;
-    plant(s, {u"walked"}, 2);
-    catalogue cat({row(u"walked", {s.path(u"walked")})});
+    catalogue cat(plant(s, {u"walked"}, 2));
     auto c = std::make_unique<wv_scan>();
     wv_scan_init(c.get());
     c->paused.store(1); // held in the walk until stopped
@@ -182,9 +184,7 @@ TEST(ScanConcurrent, DestroyRightAfterStopDoesNotWaitOutTheGrace) {
 
 TEST(ScanConcurrent, StatusAndResultsReadWhileScanning) {
     tfx::scratch s;
-    plant(s, {u"a", u"b", u"c"}, 150);
-    catalogue cat(
-        {row(u"a", {s.path(u"a")}), row(u"b", {s.path(u"b")}), row(u"c", {s.path(u"c")})});
+    catalogue cat(plant(s, {u"a", u"b", u"c"}, 150));
     context c;
     ASSERT_EQ(wv_scan_start(c.get()), 1);
     // The window's reads: the status under the lock, the committed records
@@ -211,8 +211,7 @@ TEST(ScanConcurrent, StatusAndResultsReadWhileScanning) {
 // ends, and the same context serves the next scan.
 TEST(ScanConcurrent, DestroyLetsGoOfAPausedWorker) {
     tfx::scratch s;
-    plant(s, {u"walked"}, 3);
-    catalogue cat({row(u"walked", {s.path(u"walked")})});
+    catalogue cat(plant(s, {u"walked"}, 3));
     context c;
     c->paused.store(1);
     ASSERT_EQ(wv_scan_start(c.get()), 1);
@@ -264,8 +263,7 @@ bool hold_allocation(size_t bytes) {
 // touching the new run.
 TEST(ScanConcurrent, WorkerStuckInAnAllocationIsLetGo) {
     tfx::scratch s;
-    plant(s, {u"walked"}, 4);
-    catalogue cat({row(u"walked", {s.path(u"walked")})});
+    catalogue cat(plant(s, {u"walked"}, 4));
     context c;
     g_release = false;
     g_holding = false;
