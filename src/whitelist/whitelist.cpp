@@ -84,8 +84,7 @@ static void ensure_unicode_file(const char16_t* file) {
     uint8_t* bytes =
         size <= k_widen_max ? static_cast<uint8_t*>(wv::mem_alloc_zero(size)) : nullptr;
     uint32_t got = 0;
-    bool ascii = bytes && os::read_file(h, bytes, uint32_t(size), &got) && got == size &&
-                 !(size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE);
+    bool ascii = bytes && os::read_file(h, bytes, uint32_t(size), &got) && got == size;
     for (uint64_t i = 0; ascii && i < size; ++i) ascii = bytes[i] != 0 && bytes[i] < 0x80;
     uint8_t* wide = ascii ? static_cast<uint8_t*>(wv::mem_alloc_zero(size * 2 + 2)) : nullptr;
     if (wide) {
