@@ -26,12 +26,21 @@ static bool clear_attributes(const char16_t* path, uint32_t attrs, uint32_t clea
     return os::set_file_attributes(path, rest ? rest : os::file_attribute_normal);
 }
 
-// A removal that failed leaves the entry as it found it.
-static void restore_attributes(const char16_t* path, uint32_t attrs) {
-    uint32_t keep = attrs & k_settable;
+// Reports a removal. One that failed leaves the entry's attributes as they
+// were and reports the platform's reason.
+static int outcome(bool removed, const char16_t* path, uint32_t attrs, bool changed,
+                   uint32_t* error) {
+    if (removed) {
+        put(error, 0);
+        return 1;
+    }
     uint32_t code = os::get_last_error();
-    os::set_file_attributes(path, keep ? keep : os::file_attribute_normal);
-    os::set_last_error(code);
+    if (changed) {
+        uint32_t keep = attrs & k_settable;
+        os::set_file_attributes(path, keep ? keep : os::file_attribute_normal);
+    }
+    put(error, code);
+    return 0;
 }
 
 static int remove_dir(const char16_t* path, uint32_t* error) {
@@ -42,13 +51,7 @@ static int remove_dir(const char16_t* path, uint32_t* error) {
     }
     bool changed =
         clear_attributes(path, attrs, os::file_attribute_readonly | os::file_attribute_hidden);
-    if (os::remove_directory(path)) {
-        put(error, 0);
-        return 1;
-    }
-    if (changed) restore_attributes(path, attrs);
-    put(error, os::get_last_error());
-    return 0;
+    return outcome(os::remove_directory(path), path, attrs, changed, error);
 }
 
 static int delete_for_good(const char16_t* path, uint32_t attrs, uint32_t* error) {
@@ -56,13 +59,7 @@ static int delete_for_good(const char16_t* path, uint32_t attrs, uint32_t* error
     bool changed = clear_attributes(path, attrs,
                                     os::file_attribute_readonly | os::file_attribute_hidden |
                                         os::file_attribute_system);
-    if (os::delete_file(path)) {
-        put(error, 0);
-        return 1;
-    }
-    if (changed) restore_attributes(path, attrs);
-    put(error, os::get_last_error());
-    return 0;
+    return outcome(os::delete_file(path), path, attrs, changed, error);
 }
 
 static bool gone(const char16_t* path) {
