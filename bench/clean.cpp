@@ -5,7 +5,7 @@
 // two runs of a mode are timed in both orders, so that neither side always
 // gets the warmer caches.
 //
-//   bench_clean [files]     (default 20000)
+//   bench_clean [files [files-per-folder]]     (default 20000, all in one folder)
 //
 // Under Wine the recycled files land in $XDG_DATA_HOME/Trash; the benchmark
 // takes its own entries out again at the end.
@@ -36,14 +36,19 @@ u16 number(uint64_t v) {
     return buf;
 }
 
+uint32_t g_per_folder = 0; // files per folder of a set; 0: all in one
+
 // One set of files, named after the run so that recycled entries of
 // different sets and runs never collide in the bin.
 std::vector<u16> make_set(const tfx::scratch& s, const u16& tag, const u16& set, uint32_t n) {
     std::vector<u16> paths;
     paths.reserve(n);
-    const u16 dir = s.path(set);
-    tfx::make_dirs(dir);
+    u16 dir;
     for (uint32_t i = 0; i < n; ++i) {
+        if (i == 0 || (g_per_folder && i % g_per_folder == 0)) {
+            dir = s.path(set + u"\\" + number(g_per_folder ? i / g_per_folder : 0));
+            tfx::make_dirs(dir);
+        }
         u16 path = dir + u"\\" + tag + u"-" + set + u"-" + number(i) + u".tmp";
         if (!tfx::make_file(path, 16)) {
             std::fprintf(stderr, "cannot create %s\n", tfx::narrow(path).c_str());
@@ -175,6 +180,7 @@ int main(int argc, char** argv) {
     tfx::prepare_machine();
     uint32_t n = argc > 1 ? uint32_t(std::strtoul(argv[1], nullptr, 10)) : 20000;
     if (n == 0) n = 20000;
+    g_per_folder = argc > 2 ? uint32_t(std::strtoul(argv[2], nullptr, 10)) : 0;
     tfx::scratch s;
     const u16 tag = u"welvo-bench-" + s.root().substr(s.root().find_last_of(u'-') + 1) + u"-" +
                     number(uint64_t(clock_type::now().time_since_epoch().count() % 1000000007));
@@ -183,7 +189,8 @@ int main(int argc, char** argv) {
         // What the engine does per file besides the platform call itself.
         std::vector<u16> probe = make_set(s, tag, u"probe", n);
         const uint32_t sample = n < 2000 ? n : 2000;
-        std::printf("per-file parts of the engine's work, over a folder of %u files:\n", n);
+        std::printf("per-file parts of the engine's work, over folders of %u files:\n",
+                    g_per_folder && g_per_folder < n ? g_per_folder : n);
         double t = predicate_only(probe);
         std::printf("  protected-path test:            %7.1f us per path (all %u)\n", 1e6 * t / n,
                     n);
