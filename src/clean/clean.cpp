@@ -1,14 +1,17 @@
-// The clean engine. Every removal goes through wv_clean_one, which refuses a
-// protected path before it touches anything, and a removal is counted only
-// when the platform did remove the entry.
+// The clean engine. Every removal goes through clean_entry: it refuses a
+// protected path before it touches anything, removes an entry only where it
+// really is what the scan saw (a folder swapped for a junction cannot
+// redirect a deletion), and counts a removal only when the platform did
+// remove the entry.
 #include "clean/clean.h"
 
 #include "base/mem.h"
 #include "base/text.h"
 #include "catalogue/catalogue.h"
+#include "fs/fs.h"
 
-// Attributes SetFileAttributesW accepts; the others (directory, reparse
-// point, compressed ...) are reported but cannot be written back.
+// Attributes that can be written back; the others (directory, reparse
+// point, compressed ...) are reported but cannot be set.
 static constexpr uint32_t k_settable = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x1000 | 0x2000;
 
 // The longest path, with its zero, that the shell's Recycle Bin request takes.
@@ -18,48 +21,67 @@ static void put(uint32_t* error, uint32_t code) {
     if (error) *error = code;
 }
 
-// Clears `clear` from the attributes if any of them is set. Answers whether
-// the attributes were changed, so a failed removal can put them back.
-static bool clear_attributes(const char16_t* path, uint32_t attrs, uint32_t clear) {
-    if (!(attrs & clear)) return false;
-    uint32_t rest = attrs & k_settable & ~clear;
-    return os::set_file_attributes(path, rest ? rest : os::file_attribute_normal);
+static int fail(uint32_t* error, uint32_t code) {
+    put(error, code);
+    return 0;
 }
 
-// Reports a removal. One that failed leaves the entry's attributes as they
-// were and reports the platform's reason.
-static int outcome(bool removed, const char16_t* path, uint32_t attrs, bool changed,
-                   uint32_t* error) {
-    if (removed) {
+// True when `actual` names `root` followed by `rel` (the part of the scanned
+// path below the walked one), letters compared without regard to ASCII case
+// as the file system compares names.
+static bool same_place(const char16_t* actual, const char16_t* root, const char16_t* rel) {
+    while (*rel == u'\\' || *rel == u'/') ++rel;
+    char16_t expected[2048];
+    if (!*rel) {
+        if (!wv::str_copy(expected, 2048, root)) return false;
+    } else if (!wv_path_join(expected, 2048, root, rel)) {
+        return false;
+    }
+    return wv::str_equal_fold(actual, expected);
+}
+
+// Checks an opened entry against what the scan saw. 0 when it may be
+// removed, else the reason.
+static uint32_t check_place(os::handle h, const os::file_information& info, const wv_file* seen) {
+    char16_t final_path[1024];
+    if (!wv_final_path(h, final_path, 1024)) return WV_ERR_REDIRECTED;
+    if (wv_blacklist_match(final_path)) return WV_ERR_PROTECTED;
+    if (!seen || !seen->root) return 0;
+    const wv_walk_root* root = seen->root;
+    if (!root->final_path[0] || wv::str_len(seen->path) < root->walked_len)
+        return WV_ERR_REDIRECTED;
+    if (!same_place(final_path, root->final_path, seen->path + root->walked_len))
+        return WV_ERR_REDIRECTED;
+    // The entry itself swapped for a link (to a user's file, say).
+    if ((info.attributes & os::file_attribute_reparse_point) &&
+        !(seen->attributes & os::file_attribute_reparse_point))
+        return WV_ERR_REDIRECTED;
+    return 0;
+}
+
+// Removes an entry for good through its own handle: read-only, hidden and
+// system (read-only and hidden for a folder) are cleared first, and put back
+// if the removal is refused.
+static int delete_by_handle(os::handle h, uint32_t attrs, uint32_t* error) {
+    uint32_t clear =
+        (attrs & os::file_attribute_directory)
+            ? os::file_attribute_readonly | os::file_attribute_hidden
+            : os::file_attribute_readonly | os::file_attribute_hidden | os::file_attribute_system;
+    bool changed = false;
+    if (attrs & clear) {
+        uint32_t rest = attrs & k_settable & ~clear;
+        changed = os::set_file_attributes_by_handle(h, rest ? rest : os::file_attribute_normal);
+    }
+    if (os::set_file_delete_disposition(h, true)) {
         put(error, 0);
         return 1;
     }
     uint32_t code = os::get_last_error();
     if (changed) {
         uint32_t keep = attrs & k_settable;
-        os::set_file_attributes(path, keep ? keep : os::file_attribute_normal);
+        os::set_file_attributes_by_handle(h, keep ? keep : os::file_attribute_normal);
     }
-    put(error, code);
-    return 0;
-}
-
-static int remove_dir(const char16_t* path, uint32_t* error) {
-    uint32_t attrs = os::get_file_attributes(path);
-    if (attrs == os::invalid_file_attributes) {
-        put(error, os::get_last_error());
-        return 0;
-    }
-    bool changed =
-        clear_attributes(path, attrs, os::file_attribute_readonly | os::file_attribute_hidden);
-    return outcome(os::remove_directory(path), path, attrs, changed, error);
-}
-
-static int delete_for_good(const char16_t* path, uint32_t attrs, uint32_t* error) {
-    if (attrs & os::file_attribute_directory) return remove_dir(path, error);
-    bool changed = clear_attributes(path, attrs,
-                                    os::file_attribute_readonly | os::file_attribute_hidden |
-                                        os::file_attribute_system);
-    return outcome(os::delete_file(path), path, attrs, changed, error);
+    return fail(error, code);
 }
 
 static bool gone(const char16_t* path) {
@@ -68,14 +90,14 @@ static bool gone(const char16_t* path) {
     return code == os::error_file_not_found || code == os::error_path_not_found;
 }
 
+// The shell cannot take a longer path (Windows refuses it, other shells may
+// cut it and name another file): it is never handed over.
+static bool shell_takes(const char16_t* path) {
+    return wv::str_len(path) < k_shell_max_path;
+}
+
 static int recycle(const char16_t* path, uint32_t* error) {
-    // The shell cannot take a longer path (Windows refuses it, other shells
-    // may cut it and name another file): it is never handed over.
     size_t len = wv::str_len(path);
-    if (len >= k_shell_max_path) {
-        put(error, os::error_filename_exced_range);
-        return 0;
-    }
     char16_t from[k_shell_max_path + 1]; // the path, its zero, the list's closing zero
     wv::str_copy(from, k_shell_max_path, path);
     from[len + 1] = 0;
@@ -89,30 +111,61 @@ static int recycle(const char16_t* path, uint32_t* error) {
     if (r != 0 || op.any_operations_aborted) return 0;
     // The shell can answer success and leave the file where it was (Wine,
     // when it falls back to deleting a file that is still open).
-    if (!gone(path)) {
-        put(error, WV_ERR_NOT_REMOVED);
-        return 0;
-    }
+    if (!gone(path)) return fail(error, WV_ERR_NOT_REMOVED);
     return 1;
 }
 
-int wv_clean_one(const char16_t* path, int mode, uint32_t* error) {
+// Every removal comes here. The entry is opened without following a final
+// link, its real location is read from the handle and checked (protected
+// list; for a file a scan found, the place the scan saw it), and a permanent
+// removal goes through that same handle, so nothing can be swapped in
+// between the check and the removal. The Recycle Bin request takes a path:
+// the check is made right before it.
+static int clean_entry(const char16_t* path, int mode, uint32_t* error, const wv_file* seen,
+                       bool folders_only) {
     if (!path || !path[0]) return 0;
-    if (wv_blacklist_match(path)) {
-        put(error, WV_ERR_PROTECTED);
-        return 0;
+    if (wv_blacklist_match(path)) return fail(error, WV_ERR_PROTECTED);
+    if (!mode && !shell_takes(path)) return fail(error, os::error_filename_exced_range);
+    uint32_t access = os::file_read_attributes;
+    if (mode) access |= os::delete_access | os::file_write_attributes;
+    os::handle h = os::create_file(
+        path, access, os::file_share_read | os::file_share_write | os::file_share_delete,
+        os::open_existing, os::file_flag_open_reparse_point | os::file_flag_backup_semantics);
+    if (h == os::invalid_handle) return fail(error, os::get_last_error());
+    os::file_information info;
+    if (!os::get_file_information_by_handle(h, &info)) {
+        uint32_t code = os::get_last_error();
+        os::close_handle(h);
+        return fail(error, code);
     }
-    uint32_t attrs = os::get_file_attributes(path);
-    if (attrs == os::invalid_file_attributes) {
-        put(error, os::get_last_error());
-        return 0;
+    if (folders_only && !(info.attributes & os::file_attribute_directory)) {
+        os::close_handle(h);
+        return fail(error, os::error_directory);
     }
-    return mode ? delete_for_good(path, attrs, error) : recycle(path, error);
+    if (uint32_t why = check_place(h, info, seen)) {
+        os::close_handle(h);
+        return fail(error, why);
+    }
+    if (mode) {
+        int removed = delete_by_handle(h, info.attributes, error);
+        os::close_handle(h); // the entry goes with its last handle
+        return removed;
+    }
+    os::close_handle(h);
+    return recycle(path, error);
+}
+
+int wv_clean_one(const char16_t* path, int mode, uint32_t* error) {
+    return clean_entry(path, mode, error, nullptr, false);
+}
+
+int wv_clean_file(const wv_file* file, int mode, uint32_t* error) {
+    if (!file) return 0;
+    return clean_entry(file->path, mode, error, file, false);
 }
 
 int wv_clean_remove_empty_dir(const char16_t* path) {
-    if (!path || !path[0] || wv_blacklist_match(path)) return 0;
-    return remove_dir(path, nullptr);
+    return clean_entry(path, 1, nullptr, nullptr, true);
 }
 
 static bool stopped(const std::atomic<int32_t>* stop) {
@@ -151,7 +204,7 @@ uint32_t wv_clean_category(wv_category* category, int mode, wv_clean_result* res
     for (wv_file* f = category->head; f; f = f->next) {
         if (stopped(stop)) break;
         if (!f->checked) continue;
-        if (wv_clean_one(f->path, mode, nullptr)) {
+        if (wv_clean_file(f, mode, nullptr)) {
             ++removed;
             ++result->cleaned_count;
             result->freed_bytes += f->size;

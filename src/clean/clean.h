@@ -11,6 +11,9 @@
 inline constexpr uint32_t WV_ERR_PROTECTED = 0xBAAD0001u; // protected path: nothing was done
 // The Recycle Bin request answered success but the entry is still there.
 inline constexpr uint32_t WV_ERR_NOT_REMOVED = 0xBAAD0002u;
+// The entry is not where the scan saw it: a folder on its way, or the entry
+// itself, became a link to somewhere else since (or its place cannot be told).
+inline constexpr uint32_t WV_ERR_REDIRECTED = 0xBAAD0003u;
 
 struct wv_clean_result {
     char16_t name[256];
@@ -21,6 +24,10 @@ struct wv_clean_result {
 };
 
 int wv_clean_one(const char16_t* path, int mode, uint32_t* error);
+// wv_clean_one for a file a scan found: removed only if it is still where the
+// scan saw it (its walk root's real location followed by the same relative
+// path, and no link where the scan saw none).
+int wv_clean_file(const wv_file* file, int mode, uint32_t* error);
 int wv_clean_remove_empty_dir(const char16_t* path);
 uint32_t wv_clean_category(wv_category* category, int mode, wv_clean_result* result,
                            const std::atomic<int32_t>* stop);

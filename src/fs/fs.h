@@ -18,6 +18,13 @@ void wv_path_combine(char16_t* buf, uint32_t cap, const char16_t* name);
 // cut, when the result does not fit.
 bool wv_path_join(char16_t* dst, uint32_t cap, const char16_t* dir, const char16_t* name);
 bool wv_path_ends_with_separator(const char16_t* path);
+// The final path of an open handle (links resolved, as the file system names
+// it) without the \\?\ prefix; \\?\UNC\server becomes \\server. False when it
+// cannot be read or does not fit.
+bool wv_final_path(os::handle h, char16_t* out, uint32_t cap);
+// Opens a path for reading its attributes only, sharing everything, so that
+// the handle disturbs no one; a final link is followed or not as asked.
+os::handle wv_open_for_location(const char16_t* path, bool follow_link);
 // Expands a template's %NAME% references and '*' segments into up to `max`
 // concrete paths, each written into the caller's buffer of 1,024 units.
 uint32_t wv_path_expand_wildcard(const char16_t* pattern, char16_t** results, uint32_t max);

@@ -55,6 +55,33 @@ bool wv_path_join(char16_t* dst, uint32_t cap, const char16_t* dir, const char16
     return wv::str_append(dst, cap, name);
 }
 
+bool wv_final_path(os::handle h, char16_t* out, uint32_t cap) {
+    if (!out || cap == 0) return false;
+    out[0] = 0;
+    char16_t raw[1100];
+    uint32_t n = os::get_final_path_name_by_handle(h, raw, 1100);
+    if (n == 0 || n >= 1100) return false;
+    const char16_t* p = raw;
+    bool unc = false;
+    if (p[0] == u'\\' && p[1] == u'\\' && p[2] == u'?' && p[3] == u'\\') {
+        p += 4;
+        if ((p[0] == u'U' || p[0] == u'u') && (p[1] == u'N' || p[1] == u'n') &&
+            (p[2] == u'C' || p[2] == u'c') && p[3] == u'\\') {
+            p += 4;
+            unc = true;
+        }
+    }
+    if (unc) return wv::str_copy(out, cap, u"\\\\") && wv::str_append(out, cap, p);
+    return wv::str_copy(out, cap, p);
+}
+
+os::handle wv_open_for_location(const char16_t* path, bool follow_link) {
+    return os::create_file(
+        path, os::file_read_attributes,
+        os::file_share_read | os::file_share_write | os::file_share_delete, os::open_existing,
+        os::file_flag_backup_semantics | (follow_link ? 0 : os::file_flag_open_reparse_point));
+}
+
 // One level of template expansion. A path that would have to be cut to fit
 // is dropped rather than cut: a cut path can name another, existing entry,
 // and whatever a scan records may later be deleted.

@@ -15,6 +15,16 @@ inline constexpr int SCAN_EVENT_STOPPED = 4;
 inline constexpr uint32_t WV_MAX_CATEGORIES = 128;
 inline constexpr uint32_t WV_MAX_FILES_PER_CATEGORY = 65536;
 
+// Where one walk began, as the scan saw it: the path it walked, and that
+// path's real location (its final path, links resolved) at scan time. A
+// file found in the walk is removed later only where the scan saw it: at
+// final_path followed by the part of its path below the walked path.
+struct wv_walk_root {
+    wv_walk_root* next;
+    uint32_t walked_len;       // units of the walked path at the start of each file's path
+    char16_t final_path[1024]; // empty when it could not be read: nothing under it is removed
+};
+
 // One found file.
 struct wv_file {
     char16_t path[1024];
@@ -23,6 +33,8 @@ struct wv_file {
     int32_t risk;
     int32_t checked;
     wv_file* next;
+    const wv_walk_root* root; // the walk that found it; null for a file added by hand
+    uint32_t attributes;      // as the scan saw them (a link stays a link)
 };
 
 // One category's results: a singly linked list of files.
@@ -39,6 +51,7 @@ struct wv_category {
     uint32_t file_count;
     uint64_t total_bytes;
     int32_t failed_count;
+    wv_walk_root* roots; // owned by the category, freed with its files
 };
 
 struct wv_scan;
@@ -75,6 +88,14 @@ wv_category* wv_scan_add_category(wv_scan* scan, const wv_app* app, int32_t tag)
 void wv_scan_add_file(wv_scan* scan, wv_category* category, const char16_t* path, uint64_t size,
                       const uint64_t* last_write, int32_t risk);
 wv_category* wv_scan_find_category(wv_scan* scan, const char16_t* id);
+
+// Records a walk root in the category: the walked path and its final path
+// now. A walked folder that is itself a junction is followed (the scan walks
+// its target on purpose); a file named directly is taken as the entry itself
+// (follow_link 0), since that entry is what a clean removes. Null when it
+// cannot be allocated or the path does not fit.
+wv_walk_root* wv_scan_add_walk_root(wv_category* category, const char16_t* walked_path,
+                                    int follow_link);
 
 // A consistent copy of status_text for the window, taken under the lock.
 void wv_scan_status(wv_scan* scan, char16_t* out, uint32_t cap);

@@ -2,6 +2,7 @@
 
 #include "base/mem.h"
 #include "base/text.h"
+#include "fs/fs.h"
 #include "scan/scan.h"
 #include "scan/scan_internal.h"
 
@@ -54,6 +55,31 @@ void scan_free_list(wv_category* c) {
     c->head = c->tail = nullptr;
     c->file_count = 0;
     c->total_bytes = 0;
+    wv_walk_root* r = c->roots;
+    while (r) {
+        wv_walk_root* next = r->next;
+        wv::mem_free(r);
+        r = next;
+    }
+    c->roots = nullptr;
+}
+
+wv_walk_root* wv_scan_add_walk_root(wv_category* category, const char16_t* walked_path,
+                                    int follow_link) {
+    if (!category || !walked_path) return nullptr;
+    size_t len = wv::str_len(walked_path);
+    if (len >= 1024) return nullptr;
+    auto* r = static_cast<wv_walk_root*>(wv::mem_alloc_zero(sizeof(wv_walk_root)));
+    if (!r) return nullptr;
+    r->walked_len = uint32_t(len);
+    os::handle h = wv_open_for_location(walked_path, follow_link != 0);
+    if (h != os::invalid_handle) {
+        if (!wv_final_path(h, r->final_path, 1024)) r->final_path[0] = 0;
+        os::close_handle(h);
+    }
+    r->next = category->roots;
+    category->roots = r;
+    return r;
 }
 
 void scan_link_release(wv_scan_link* l) {
@@ -179,7 +205,7 @@ static int32_t initially_checked(const wv_category* c, int32_t risk) {
 }
 
 bool scan_append(wv_category* c, const char16_t* path, uint64_t size, const uint64_t* last_write,
-                 int32_t risk) {
+                 int32_t risk, const wv_walk_root* root, uint32_t attributes) {
     auto* f = static_cast<wv_file*>(wv::mem_alloc_zero(sizeof(wv_file)));
     if (!f) return false;
     wv::str_copy(f->path, 1024, path);
@@ -187,6 +213,8 @@ bool scan_append(wv_category* c, const char16_t* path, uint64_t size, const uint
     if (last_write) f->last_write = *last_write;
     f->risk = risk;
     f->checked = initially_checked(c, risk);
+    f->root = root;
+    f->attributes = attributes;
     if (!c->head)
         c->head = f;
     else

@@ -50,7 +50,7 @@ uint32_t scan_thread_proc(void* arg);
 // Appends a node to a category's list (the shared part of wv_scan_add_file).
 // False when the node could not be allocated.
 bool scan_append(wv_category* c, const char16_t* path, uint64_t size, const uint64_t* last_write,
-                 int32_t risk);
+                 int32_t risk, const wv_walk_root* root = nullptr, uint32_t attributes = 0);
 void scan_free_list(wv_category* c);
 
 extern std::atomic<uint32_t> g_scan_workers_alive;

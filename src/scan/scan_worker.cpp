@@ -45,6 +45,7 @@ struct scan_walk_ctx {
     uint32_t seen;         // entries since the last yield
     uint32_t added;        // files since the last progress event
     wv_scan_link* link;
+    const wv_walk_root* root; // where this walk began
 };
 
 // What the worker reads of the owner's flags. `gone` is set once the owner
@@ -118,7 +119,7 @@ static int scan_on_item(const char16_t* path, const os::find_data* fd, int is_di
     uint64_t size = (uint64_t(fd->size_high) << 32) | fd->size_low;
     uint64_t when = fd->last_write_time;
     // The category in hand is the worker's own until it is committed.
-    scan_append(ctx->category, path, size, &when, ctx->category->risk);
+    scan_append(ctx->category, path, size, &when, ctx->category->risk, ctx->root, fd->attributes);
     if (++ctx->added >= k_progress_every) {
         ctx->added = 0;
         if (!send_event(ctx->link, SCAN_EVENT_PROGRESS)) return 0;
@@ -135,7 +136,12 @@ static int scan_on_enter(const char16_t* dir, void* user) {
 }
 
 static void walk(wv_scan_link* l, wv_category* hand, const char16_t* dir) {
-    scan_walk_ctx ctx{l->scan, hand, 0, 0, l};
+    // Every file found is tied to where this walk began, so a clean can tell
+    // whether it is still there and not somewhere a link now points. Without
+    // that record nothing is walked: nothing found could be removed safely.
+    const wv_walk_root* root = wv_scan_add_walk_root(hand, dir, 1);
+    if (!root) return;
+    scan_walk_ctx ctx{l->scan, hand, 0, 0, l, root};
     wv_dir_walk(dir, &scan_on_item, &scan_on_enter, &l->halt, nullptr, &ctx);
 }
 
@@ -186,8 +192,10 @@ static void scan_candidate(wv_scan_link* l, wv_category* hand, const char16_t* p
         // whitelist, and without the per-category limit of walks.
         os::file_attribute_data a;
         if (!os::get_file_attributes_ex(path, &a)) return;
+        const wv_walk_root* root = wv_scan_add_walk_root(hand, path, 0);
+        if (!root) return;
         uint64_t size = (uint64_t(a.size_high) << 32) | a.size_low;
-        scan_append(hand, path, size, &a.last_write_time, hand->risk);
+        scan_append(hand, path, size, &a.last_write_time, hand->risk, root, a.attributes);
         hand->installed = 1;
     } else if (wv_dir_exists(path)) {
         char16_t status[256];
