@@ -24,8 +24,8 @@ static void header(wv_canvas& c, const wv_paint_input& in) {
         c.text(u"已暂停", {540, 44, 720, 68}, g_theme.risk_caution, WV_DT_VCENTER);
 }
 
-static void category_row(wv_canvas& c, const wv_paint_input& in, const wv_category* cat,
-                         int32_t y) {
+static void category_row(wv_canvas& c, const wv_paint_input& in, const wv_category* cat, int32_t y,
+                         int all_checked) {
     const int32_t r = in.width;
     const uint32_t risk = wv_theme_risk_color(cat->risk);
     c.rect({0, y, r, y + CATEGORY_ROW_HEIGHT}, g_theme.bg_card, 0);
@@ -40,7 +40,7 @@ static void category_row(wv_canvas& c, const wv_paint_input& in, const wv_catego
     c.font(WV_FONT_BOLD);
     c.text(cat->name, {46, y, r - 300, y + CATEGORY_ROW_HEIGHT}, risk, WV_DT_VCENTER);
     c.font(WV_FONT_NORMAL);
-    c.checkbox(r - 35, y + 15, 15, wv_category_all_checked(cat));
+    c.checkbox(r - 35, y + 15, 15, all_checked);
     char16_t size[64];
     char16_t summary[128];
     wv_format_size(cat->total_bytes, size, 64);
@@ -70,22 +70,55 @@ static void file_row(wv_canvas& c, const wv_paint_input& in, const wv_file* f, i
     c.text(f->path, {60, fy, r - 143, fy + FILE_ROW_HEIGHT}, g_theme.text_muted, WV_DT_VCENTER);
 }
 
-// The visible file rows of an expanded category whose file block starts at
-// `first`. Rows above the band are skipped by index arithmetic, but the list
-// still has to be walked to reach the first visible node.
-static void file_rows(wv_canvas& c, const wv_paint_input& in, const wv_category* cat, int32_t first,
-                      int32_t list_bottom) {
-    int32_t skip = 0;
-    if (first < HEADER_HEIGHT) skip = (HEADER_HEIGHT - first) / FILE_ROW_HEIGHT;
-    const wv_file* f = cat->head;
-    for (int32_t i = 0; f && i < skip; ++i) f = f->next;
-    for (int32_t fy = first + skip * FILE_ROW_HEIGHT; f; f = f->next, fy += FILE_ROW_HEIGHT) {
-        if (fy + FILE_ROW_HEIGHT > HEADER_HEIGHT && fy < list_bottom) file_row(c, in, f, fy);
-        if (fy > list_bottom) break; // the first row below the band ends the walk
+// What the paint needs from the file lists, gathered in one walk over all
+// nodes: the footer totals, whether each category is all checked, and the
+// first file row of each category that reaches into the band. A category can
+// hold 65,536 files, and a paint has to stay well inside one frame.
+struct list_facts {
+    wv_totals totals;
+    int all_checked[WV_MAX_CATEGORIES];
+    const wv_file* first_drawn[WV_MAX_CATEGORIES]; // null: no file row reaches the band
+    int32_t first_top[WV_MAX_CATEGORIES];
+};
+
+static void gather(const wv_paint_input& in, uint32_t count, int32_t list_bottom, list_facts* out) {
+    *out = list_facts{};
+    int32_t y = HEADER_HEIGHT - in.scroll_y + LIST_MARGIN;
+    for (uint32_t i = 0; i < count; ++i) {
+        const wv_category* cat = &in.scan->categories[i];
+        const int32_t first = y + CATEGORY_ROW_HEIGHT;
+        int32_t want = -1; // index of the first file row that reaches the band
+        y = first;
+        if (cat->expanded && cat->file_count > 0) {
+            const int32_t block_end = first + FILE_ROW_HEIGHT * int32_t(cat->file_count);
+            if (block_end > HEADER_HEIGHT && first < list_bottom)
+                want = first < HEADER_HEIGHT ? (HEADER_HEIGHT - first) / FILE_ROW_HEIGHT : 0;
+            y = block_end;
+        }
+        bool any = false, all = true;
+        int32_t k = 0;
+        for (const wv_file* f = cat->head; f; f = f->next, ++k) {
+            any = true;
+            ++out->totals.files;
+            if (f->checked) {
+                ++out->totals.checked;
+                out->totals.checked_bytes += f->size;
+            } else {
+                all = false;
+            }
+            if (k == want) {
+                out->first_drawn[i] = f;
+                out->first_top[i] = first + FILE_ROW_HEIGHT * k;
+            }
+        }
+        out->all_checked[i] = any && all ? 1 : 0;
     }
+    out->totals.all_checked =
+        out->totals.files > 0 && out->totals.checked == out->totals.files ? 1 : 0;
 }
 
-static void rows(wv_canvas& c, const wv_paint_input& in, uint32_t count, int32_t list_bottom) {
+static void rows(wv_canvas& c, const wv_paint_input& in, uint32_t count, int32_t list_bottom,
+                 const list_facts& facts) {
     const int32_t r = in.width;
     // Rows that straddle the band's edges stay inside it, so scrolling never
     // paints over the header.
@@ -94,15 +127,17 @@ static void rows(wv_canvas& c, const wv_paint_input& in, uint32_t count, int32_t
     int32_t y = HEADER_HEIGHT - in.scroll_y + LIST_MARGIN;
     for (uint32_t i = 0; i < count; ++i) {
         const wv_category* cat = &in.scan->categories[i];
-        if (y + CATEGORY_ROW_HEIGHT > HEADER_HEIGHT && y < list_bottom) category_row(c, in, cat, y);
-        int32_t next = y + CATEGORY_ROW_HEIGHT;
-        if (cat->expanded && cat->file_count > 0) {
-            int32_t block_end = next + FILE_ROW_HEIGHT * int32_t(cat->file_count);
-            if (block_end > HEADER_HEIGHT && next < list_bottom)
-                file_rows(c, in, cat, next, list_bottom);
-            next = block_end;
+        if (y + CATEGORY_ROW_HEIGHT > HEADER_HEIGHT && y < list_bottom)
+            category_row(c, in, cat, y, facts.all_checked[i]);
+        y += CATEGORY_ROW_HEIGHT;
+        if (cat->expanded && cat->file_count > 0) y += FILE_ROW_HEIGHT * int32_t(cat->file_count);
+        // The file rows from the first one that reaches the band; the walk
+        // stops after the first row whose top lies below it.
+        int32_t fy = facts.first_top[i];
+        for (const wv_file* f = facts.first_drawn[i]; f; f = f->next, fy += FILE_ROW_HEIGHT) {
+            if (fy < list_bottom) file_row(c, in, f, fy);
+            if (fy > list_bottom) break;
         }
-        y = next;
     }
     c.clip(nullptr);
 
@@ -113,13 +148,13 @@ static void rows(wv_canvas& c, const wv_paint_input& in, uint32_t count, int32_t
     }
 }
 
-static void footer(wv_canvas& c, const wv_paint_input& in, int32_t list_bottom) {
+static void footer(wv_canvas& c, const wv_paint_input& in, int32_t list_bottom,
+                   const wv_totals& t) {
     const int32_t r = in.width;
     const int32_t b = in.height;
     c.rect({0, list_bottom, r, b}, g_theme.bg_panel, 0);
     hline(c, 0, r, list_bottom, g_theme.border);
 
-    wv_totals t = wv_footer_totals(in.scan);
     char16_t size[64];
     char16_t summary[256];
     wv_format_size(t.checked_bytes, size, 64);
@@ -153,6 +188,8 @@ void wv_paint_main(wv_canvas& c, const wv_paint_input& in) {
         count = in.scan->category_count.load(std::memory_order_acquire);
         if (count > WV_MAX_CATEGORIES) count = WV_MAX_CATEGORIES;
     }
+    list_facts facts;
+    gather(in, count, list_bottom, &facts);
     if (count == 0) {
         c.font(WV_FONT_NORMAL);
         const char16_t* hint = wv_state_scanning(in.state)
@@ -160,7 +197,7 @@ void wv_paint_main(wv_canvas& c, const wv_paint_input& in) {
                                    : u"点击右下角 [开始扫描] 查找可清理的垃圾文件";
         c.text(hint, {0, HEADER_HEIGHT + 60, r, list_bottom}, g_theme.text_dim, WV_DT_CENTER);
     } else {
-        rows(c, in, count, list_bottom);
+        rows(c, in, count, list_bottom, facts);
     }
-    footer(c, in, list_bottom);
+    footer(c, in, list_bottom, facts.totals);
 }

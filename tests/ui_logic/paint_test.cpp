@@ -262,4 +262,22 @@ TEST_F(Paint, OnlyRowsReachingIntoTheBandAreDrawn) {
     EXPECT_EQ(thumb.r.bottom - thumb.r.top, 30); // 477 * 477 / 26062 is less than 30
 }
 
+TEST_F(Paint, ExpandedCategoriesFollowEachOtherWhenScrolled) {
+    b.add(u"a", {{1, 1}, {2, 1}, {3, 1}}, 0, 1);
+    b.add(u"b", {{4, 0}, {5, 0}}, 0, 1);
+    paint(STATE_DONE, 30);
+    std::vector<int32_t> tops;
+    for (const op* o : rec.all('r'))
+        if (o->color == g_theme.bg_card || o->color == g_theme.bg_row)
+            if (o->r.right == R) tops.push_back(o->r.top);
+    // a at 56 (straddling the top edge, drawn clipped), its files at 102,
+    // 128, 154; b at 180, its files at 226 and 252.
+    EXPECT_EQ(tops, (std::vector<int32_t>{56, 102, 128, 154, 180, 226, 252}));
+    std::vector<const op*> boxes = rec.all('c');
+    ASSERT_EQ(boxes.size(), 8u);
+    EXPECT_EQ(boxes[0]->checked, 1); // a: all checked
+    EXPECT_EQ(boxes[4]->checked, 0); // b: none checked
+    EXPECT_TRUE(rec.find_text(u"已勾选 3 个文件   预计可释放 6 B"));
+}
+
 } // namespace

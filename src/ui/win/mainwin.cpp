@@ -436,7 +436,7 @@ static void load_icons(HINSTANCE instance, HICON* large, HICON* small) {
     }
 }
 
-int wv_mainwin_run(HINSTANCE instance, int show) {
+HWND wv_mainwin_create(HINSTANCE instance, int show) {
     g_is_admin = wv_is_admin();
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -446,7 +446,7 @@ int wv_mainwin_run(HINSTANCE instance, int show) {
     load_icons(instance, &wc.hIcon, &wc.hIconSm);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = k_class;
-    if (!RegisterClassExW(&wc)) return 0;
+    if (!RegisterClassExW(&wc)) return nullptr;
 
     RECT area{};
     const BOOL have = SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
@@ -455,9 +455,14 @@ int wv_mainwin_run(HINSTANCE instance, int show) {
     HWND hwnd =
         CreateWindowExW(0, k_class, L"Welvo", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                         CW_USEDEFAULT, size.w, size.h, nullptr, nullptr, instance, nullptr);
-    if (!hwnd) return 0;
+    if (!hwnd) return nullptr;
     ShowWindow(hwnd, show);
     UpdateWindow(hwnd);
+    return hwnd;
+}
+
+int wv_mainwin_run(HINSTANCE instance, int show) {
+    if (!wv_mainwin_create(instance, show)) return 0;
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
         TranslateMessage(&m);

@@ -55,6 +55,8 @@ extern std::atomic<int32_t> g_clean_stop;
 extern int g_is_admin;
 
 int wv_mainwin_run(HINSTANCE instance, int show);
+// Registers the class and creates and shows the window, without the loop.
+HWND wv_mainwin_create(HINSTANCE instance, int show);
 LRESULT CALLBACK wv_mainwin_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 int wv_is_admin();
 
