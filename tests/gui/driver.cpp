@@ -514,6 +514,11 @@ std::vector<const planted*> all_planted(const plants& p) {
 
 void idle_checks() {
     check_text(text_of(g_main), L"Welvo v1.0.0", "title");
+    // run_gui.sh puts icon.ico one directory above the program only.
+    const HICON stock = LoadIconW(nullptr, IDI_APPLICATION);
+    check(HICON(GetClassLongPtrW(g_main, GCLP_HICON)) != stock &&
+              HICON(GetClassLongPtrW(g_main, GCLP_HICONSM)) != stock,
+          "icon.ico one directory up used for both icons");
     RECT wr{};
     GetWindowRect(g_main, &wr);
     check(wr.right - wr.left == 900 && wr.bottom - wr.top == 700,
@@ -783,6 +788,20 @@ void selection_checks(list_model& m, const found& f) {
     client_px px{s, g_main};
     const int cy = m.row_top(chrome);
     check(box_state(px, r - 35, cy + 15, 15) == 1, "Chrome cache checked");
+
+    // The file row's menu: the full path, then the name alone.
+    const wstring first = m.cats[chrome].files[0];
+    clear_clipboard();
+    check(menu_pick(300, m.file_top(chrome, 0) + 13, 0) && read_clipboard() == first,
+          "复制完整路径 copies the file's path");
+    clear_clipboard();
+    check(menu_pick(300, m.file_top(chrome, 0) + 13, 1) &&
+              read_clipboard() == first.substr(first.rfind(L'\\') + 1),
+          "复制文件名 copies its name");
+    PostMessageW(g_main, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 40));
+    PostMessageW(g_main, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, b - 50));
+    check(!find_window(L"#32768", nullptr, 1000), "no menu on the header or the footer");
+
     click(r - 30, cy + 20); // the category's box: all checked, so none
     s = capture();
     bool none = true;
@@ -884,7 +903,8 @@ void recycle_clean(list_model& m, const found& f, const plants& p, const wstring
     PostMessageW(dlg, WM_KEYDOWN, VK_ESCAPE, 0);
     check(gone(dlg), "Escape closes the confirmation");
     settle();
-    check(IsWindowEnabled(g_main), "main window enabled after Escape");
+    check(IsWindowEnabled(g_main) && GetForegroundWindow() == g_main,
+          "main window enabled and in front after Escape");
     expect_files(p, {}, "Escape removed nothing");
 
     dlg = open_confirm();
@@ -952,14 +972,19 @@ void permanent_clean(list_model& m, const found& f, const plants& p, const wstri
           "its box does nothing and it stays collapsed");
 }
 
-void stale_event_and_close(const plants& p) {
-    press(button(1001)); // a new scan: the second run
-    press(button(1001)); // paused at once
-    check(wait_for([] { return text_of(button(1001)) == L"继续扫描"; }, 10000),
-          "scan button reads 继续扫描 when paused");
+// A new scan, paused at once so that it is certainly still running.
+void start_paused_scan(const char* what) {
+    press(button(1001));
+    press(button(1001));
+    check(wait_for([] { return text_of(button(1001)) == L"继续扫描"; }, 10000), what);
     settle();
+}
+
+void stale_event_and_stop() {
+    start_paused_scan("scan button reads 继续扫描 when paused");
     check(IsWindowVisible(button(1002)) && text_of(button(1002)) == L"停止扫描",
           "stop button shown while scanning");
+    check(!IsWindowEnabled(button(1003)), "clean button disabled while scanning");
     // Events of the first run, arriving late: they must not end this one.
     PostMessageW(g_main, WM_USER + 100, 3, 1);
     PostMessageW(g_main, WM_USER + 100, 4, 1);
@@ -968,6 +993,42 @@ void stale_event_and_close(const plants& p) {
           "a stale end-of-scan event leaves the running scan alone");
     save_shot(g_main, "7-paused");
 
+    // While a scan runs the whitelist is not to be edited.
+    PostMessageW(g_main, WM_SYSCOMMAND, 0x0100, 0);
+    check(!find_window(L"WelvoDialogClass", L"Welvo - 设置", 1000),
+          "no settings dialog while a scan runs");
+
+    press(button(1002));
+    settle();
+    check(text_of(button(1001)) == L"重新扫描" && !IsWindowVisible(button(1002)),
+          "stop during a pause: 重新扫描 at once, stop button hidden");
+}
+
+// Removes the only whitelist entry: the list box shows its placeholder.
+void whitelist_removal() {
+    HWND dlg = nullptr;
+    // The stopped worker may take a moment to end; until then the dialog is refused.
+    for (int i = 0; i < 20 && !dlg; ++i) {
+        PostMessageW(g_main, WM_SYSCOMMAND, 0x0100, 0);
+        dlg = find_window(L"WelvoDialogClass", L"Welvo - 设置", 500);
+    }
+    if (!check(dlg != nullptr, "settings dialog after the scan was stopped")) return;
+    press(GetDlgItem(dlg, 1002));
+    Sleep(300);
+    UpdateWindow(dlg);
+    Sleep(200);
+    screen s = capture();
+    client_px px{s, dlg};
+    check(px(40, 110) == bg_card, "删除末尾项 removed the entry");
+    check(count_color(px, RECT{31, 200, 409, 270}, 0x0072605A) > 0, "placeholder text shown");
+    save_shot(dlg, "8-settings-empty");
+    PostMessageW(dlg, WM_CLOSE, 0, 0);
+    check(gone(dlg), "settings dialog closed");
+    settle();
+}
+
+void close_during_scan() {
+    start_paused_scan("a third scan, paused");
     const DWORD start = GetTickCount();
     PostMessageW(g_main, WM_CLOSE, 0, 0);
     const DWORD wait = WaitForSingleObject(g_proc.hProcess, 10000);
@@ -977,7 +1038,6 @@ void stale_event_and_close(const plants& p) {
     DWORD code = 1;
     GetExitCodeProcess(g_proc.hProcess, &code);
     check(code == 0, "exit code 0");
-    (void)p;
 }
 
 } // namespace
@@ -1034,8 +1094,14 @@ int wmain(int argc, wchar_t** argv) {
     selection_checks(m, f);
     recycle_clean(m, f, p, bin);
     permanent_clean(m, f, p, bin);
+    resize(300, 200);
+    RECT wr{};
+    GetWindowRect(g_main, &wr);
+    check(wr.right - wr.left == 640 && wr.bottom - wr.top == 480, "no smaller than 640 x 480");
     resize(900, 700);
-    stale_event_and_close(p);
+    stale_event_and_stop();
+    whitelist_removal();
+    close_during_scan();
 
     const std::vector<wstring> removed{
         p.a.path,      p.b.path, p.chrome_default.path, p.chrome_p1.path, p.edge_default.path,
@@ -1043,8 +1109,8 @@ int wmain(int argc, wchar_t** argv) {
     expect_files(p, removed,
                  "after closing: unchecked, cookie, whitelisted, protected files intact");
     wchar_t kept[1024] = {};
-    GetPrivateProfileStringW(L"WHITELIST", L"path0", L"", kept, 1024, ini.c_str());
-    check_text(kept, p.whitelisted, "the whitelist saved at exit");
+    GetPrivateProfileStringW(L"WHITELIST", L"path0", L"(none)", kept, 1024, ini.c_str());
+    check_text(kept, L"(none)", "the emptied whitelist saved");
 
     say("%d check(s) failed", g_failures);
     return g_failures ? 1 : 0;

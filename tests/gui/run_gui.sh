@@ -24,6 +24,8 @@ wine_gui_prefix
 
 mkdir -p "$WINEPREFIX/drive_c/Tools/Welvo"
 cp "$exe" "$WINEPREFIX/drive_c/Tools/Welvo/welvo.exe"
+# Only one directory up: the program looks beside itself first, then there.
+cp "$here/../../src/ui/res/welvo.ico" "$WINEPREFIX/drive_c/Tools/icon.ico"
 shots_w=$(winepath -w "$WINE_GUI_ROOT/shots" 2>/dev/null)
 bin_w=$(winepath -w "$XDG_DATA_HOME/Trash" 2>/dev/null)
 

@@ -8,6 +8,22 @@
 
 ATOM g_dlg_class_atom;
 
+void run_modal_loop(HWND dlg, bool dialog_keys) {
+    MSG m;
+    while (IsWindow(dlg)) {
+        const BOOL got = GetMessageW(&m, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {
+            // Handed on, so that the program's own loop ends too.
+            PostQuitMessage(int(m.wParam));
+            break;
+        }
+        if (dialog_keys && IsDialogMessageW(dlg, &m)) continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
 ATOM register_dialog_class() {
     if (g_dlg_class_atom) return g_dlg_class_atom;
     WNDCLASSEXW wc{};
@@ -36,11 +52,6 @@ struct wv_confirm_state {
 
 constexpr int ID_RECYCLE = 3001;
 constexpr int ID_DELETE = 3002;
-
-HFONT dialog_font(int height, int weight) {
-    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
-                       L"Microsoft YaHei");
-}
 
 void paint(HWND hwnd, wv_confirm_state* st) {
     PAINTSTRUCT ps;
@@ -138,9 +149,9 @@ int dialog_clean_confirm(HWND parent, uint32_t files, uint64_t bytes) {
                                at.y, w, h, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!dlg) return 0;
     st.dialog = dlg;
-    st.body_font = dialog_font(15, 400);
-    st.title_font = dialog_font(20, 700);
-    st.button_font = dialog_font(15, 700);
+    st.body_font = wv_font(15, 400);
+    st.title_font = wv_font(20, 700);
+    st.button_font = wv_font(15, 700);
     SetWindowLongPtrW(dlg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&st));
     SetWindowLongPtrW(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(clean_confirm_proc));
     make_button(dlg, L"放入垃圾站", 72, 110, ID_RECYCLE);
@@ -151,19 +162,7 @@ int dialog_clean_confirm(HWND parent, uint32_t files, uint64_t bytes) {
     ShowWindow(dlg, SW_SHOW);
     UpdateWindow(dlg);
 
-    MSG m;
-    while (IsWindow(dlg)) {
-        const BOOL got = GetMessageW(&m, nullptr, 0, 0);
-        if (got == -1) break;
-        if (got == 0) {
-            PostQuitMessage(int(m.wParam));
-            break;
-        }
-        if (!IsDialogMessageW(dlg, &m)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-    }
+    run_modal_loop(dlg, true);
     if (IsWindow(dlg)) DestroyWindow(dlg);
     EnableWindow(parent, TRUE);
     for (HFONT f : {st.body_font, st.title_font, st.button_font})

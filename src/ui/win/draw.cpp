@@ -80,3 +80,8 @@ void wv_measure_text(HDC dc, const wchar_t* text, HFONT font, RECT* out) {
     if (old) SelectObject(dc, old);
     *out = box;
 }
+
+HFONT wv_font(int height, int weight) {
+    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                       L"Microsoft YaHei");
+}

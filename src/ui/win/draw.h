@@ -15,6 +15,10 @@ void wv_draw_button(HDC dc, const RECT* r, const wchar_t* label, int style, int 
                     int enabled, HFONT font);
 void wv_measure_text(HDC dc, const wchar_t* text, HFONT font, RECT* out);
 
+// "Microsoft YaHei" of a cell height and weight: every font of the program's
+// own drawing (default width, quality and pitch, DEFAULT_CHARSET).
+HFONT wv_font(int height, int weight);
+
 inline RECT wv_to_rect(const wv_rect& r) {
     return RECT{r.left, r.top, r.right, r.bottom};
 }

@@ -110,11 +110,6 @@ void update_buttons() {
     InvalidateRect(g_btn_clean, nullptr, FALSE);
 }
 
-static HFONT make_font(int height, int weight) {
-    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
-                       L"Microsoft YaHei");
-}
-
 static HWND make_button(HWND parent, const wchar_t* text, int width, bool visible, int id) {
     DWORD style = WS_CHILD | BS_OWNERDRAW | (visible ? WS_VISIBLE : 0);
     return CreateWindowExW(0, L"BUTTON", text, style, 0, 0, width, 38, parent,
@@ -125,9 +120,9 @@ static HWND make_button(HWND parent, const wchar_t* text, int width, bool visibl
 
 static void on_create(HWND hwnd) {
     g_mainwin.hwnd = hwnd;
-    g_font = make_font(17, 400);
-    g_font_bold = make_font(18, 700);
-    g_font_title = make_font(28, 700);
+    g_font = wv_font(17, 400);
+    g_font_bold = wv_font(18, 700);
+    g_font_title = wv_font(28, 700);
     g_btn_scan = make_button(hwnd, L"开始扫描", 120, true, ID_BTN_SCAN);
     g_btn_stop = make_button(hwnd, L"停止扫描", 100, false, ID_BTN_STOP);
     g_btn_clean = make_button(hwnd, L"清理选中项", 150, true, ID_BTN_CLEAN);

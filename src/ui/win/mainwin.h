@@ -74,6 +74,9 @@ LRESULT on_mouse_wheel(HWND hwnd, WPARAM wp, LPARAM lp);
 // The dialogs.
 extern ATOM g_dlg_class_atom;
 ATOM register_dialog_class();
+// Dispatches the thread's messages until the dialog is gone; `dialog_keys`
+// lets IsDialogMessageW turn Escape into IDCANCEL.
+void run_modal_loop(HWND dlg, bool dialog_keys);
 int dialog_clean_confirm(HWND parent, uint32_t files, uint64_t bytes);
 int dialog_settings(HWND parent);
 void dialog_about(HWND parent);

@@ -30,11 +30,6 @@ constexpr int ID_MODE_DELETE = 102;
 constexpr int ID_SCAN_DOCKER = 201;
 constexpr int ID_SCAN_PACKAGES = 202;
 
-HFONT dialog_font(int height, int weight) {
-    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
-                       L"Microsoft YaHei");
-}
-
 void control(HWND dlg, const wchar_t* label, DWORD type, int x, int y, int w, int h, int id) {
     CreateWindowExW(0, L"BUTTON", label, WS_CHILD | WS_VISIBLE | type, x, y, w, h, dlg,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
@@ -42,8 +37,8 @@ void control(HWND dlg, const wchar_t* label, DWORD type, int x, int y, int w, in
 
 void on_create(HWND hwnd, wv_settings_state* st) {
     st->dialog = hwnd;
-    st->normal_font = dialog_font(14, 400);
-    st->bold_font = dialog_font(16, 700);
+    st->normal_font = wv_font(14, 400);
+    st->bold_font = wv_font(16, 700);
     control(hwnd, L"新增路径", BS_PUSHBUTTON, 30, 380, 100, 32, ID_ADD);
     control(hwnd, L"删除末尾项", BS_PUSHBUTTON, 140, 380, 100, 32, ID_REMOVE_LAST);
     control(hwnd, L"导出", BS_PUSHBUTTON, 250, 380, 80, 32, ID_EXPORT);
@@ -219,17 +214,8 @@ int dialog_settings(HWND parent) {
     if (!dlg) return 0;
     EnableWindow(parent, FALSE);
 
-    MSG m;
-    while (IsWindow(dlg)) {
-        const BOOL got = GetMessageW(&m, nullptr, 0, 0);
-        if (got == 0) {
-            PostQuitMessage(int(m.wParam));
-            break;
-        }
-        if (got == -1) break;
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
+    // No IsDialogMessageW: no Tab navigation, and Escape and Enter do nothing.
+    run_modal_loop(dlg, false);
     for (HFONT f : {st.normal_font, st.bold_font})
         if (f) DeleteObject(f);
     return 0;
