@@ -11,6 +11,13 @@
 
 void wv_path_expand(const char16_t* src, char16_t* dst, uint32_t cap);
 void wv_path_combine(char16_t* buf, uint32_t cap, const char16_t* name);
+// Writes dir, one backslash and name into dst (dst may be dir itself). A dir
+// that ends in a separator, such as the drive root "C:\" or "C:/", keeps one:
+// "C:\\Program Files" or "C:/Program Files" name the protected folder yet
+// slip past a literal comparison with the protected list. False, with dst
+// cut, when the result does not fit.
+bool wv_path_join(char16_t* dst, uint32_t cap, const char16_t* dir, const char16_t* name);
+bool wv_path_ends_with_separator(const char16_t* path);
 // Expands a template's %NAME% references and '*' segments into up to `max`
 // concrete paths, each written into the caller's buffer of 1,024 units.
 uint32_t wv_path_expand_wildcard(const char16_t* pattern, char16_t** results, uint32_t max);

@@ -39,6 +39,22 @@ void wv_path_combine(char16_t* buf, uint32_t cap, const char16_t* name) {
     wv::str_append(buf, cap, name);
 }
 
+bool wv_path_ends_with_separator(const char16_t* path) {
+    size_t len = wv::str_len(path);
+    return len > 0 && (path[len - 1] == u'\\' || path[len - 1] == u'/');
+}
+
+bool wv_path_join(char16_t* dst, uint32_t cap, const char16_t* dir, const char16_t* name) {
+    if (!dst || cap == 0) return false;
+    if (!wv::str_copy(dst, cap, dir)) return false;
+    size_t len = wv::str_len(dst);
+    if (wv_path_ends_with_separator(dst))
+        dst[len - 1] = u'\\'; // "C:/" joins as "C:\x", the form the protected list names
+    else if (!wv::str_append(dst, cap, u"\\"))
+        return false;
+    return wv::str_append(dst, cap, name);
+}
+
 // One level of template expansion. A path that would have to be cut to fit
 // is dropped rather than cut: a cut path can name another, existing entry,
 // and whatever a scan records may later be deleted.
@@ -73,7 +89,8 @@ static void wildcard_expand_rec(const char16_t* pattern, char16_t** results, uin
     if (dir[0] == 0) return;
 
     char16_t search[k_path];
-    if (!wv::format(search, k_path, u"%s\\%s*", dir, fragment)) return;
+    if (!wv_path_join(search, k_path, dir, fragment) || !wv::str_append(search, k_path, u"*"))
+        return;
     os::find_data fd;
     os::handle h = os::find_first_file(search, &fd);
     if (h == os::invalid_handle) return;
@@ -82,7 +99,8 @@ static void wildcard_expand_rec(const char16_t* pattern, char16_t** results, uin
         if (wv::str_equal(fd.name, u".") || wv::str_equal(fd.name, u"..")) continue;
         if (!(fd.attributes & os::file_attribute_directory)) continue;
         char16_t child[k_path];
-        if (!wv::format(child, k_path, u"%s\\%s%s", dir, fd.name, after)) continue;
+        if (!wv_path_join(child, k_path, dir, fd.name) || !wv::str_append(child, k_path, after))
+            continue;
         wildcard_expand_rec(child, results, max, count, depth + 1);
     } while (os::find_next_file(h, &fd));
     os::find_close(h);

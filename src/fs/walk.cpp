@@ -21,7 +21,7 @@ int wv_dir_accessible(const char16_t* dir) {
     char16_t probe[k_path];
     // A cut name would be another file, and an existing file of the probe's
     // name is deleted: never probe under a cut name.
-    if (!wv::format(probe, k_path, u"%s\\.welvo_access_test", dir)) return 0;
+    if (!wv_path_join(probe, k_path, dir, u".welvo_access_test")) return 0;
     os::handle h =
         os::create_file(probe, 0, os::file_share_read, os::open_always, os::file_attribute_hidden);
     if (h == os::invalid_handle) return 0;
@@ -51,7 +51,7 @@ static os::handle open_level(const char16_t* dir, wv_walk_enter_fn on_enter,
     if (wv_blacklist_match(dir)) return os::invalid_handle;
     if (on_enter && !on_enter(dir, user)) return os::invalid_handle;
     char16_t pattern[k_path];
-    if (!wv::format(pattern, k_path, u"%s\\*", dir)) return os::invalid_handle;
+    if (!wv_path_join(pattern, k_path, dir, u"*")) return os::invalid_handle;
     return os::find_first_file_ex_basic(pattern, fd);
 }
 
@@ -94,8 +94,7 @@ void wv_dir_walk(const char16_t* start, wv_walk_item_fn on_item, wv_walk_enter_f
         f.have_entry = false;
         if (is_dot(fd.name)) continue;
         // An entry whose full path does not fit is skipped, never cut.
-        if (!wv::str_append(path, k_path, u"\\") || !wv::str_append(path, k_path, fd.name))
-            continue;
+        if (!wv_path_join(path, k_path, path, fd.name)) continue;
 
         if (fd.attributes & os::file_attribute_reparse_point) {
             // Junctions and symbolic links are reported, never followed.

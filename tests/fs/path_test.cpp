@@ -153,6 +153,22 @@ TEST_F(Wildcard, NothingToExpand) {
     EXPECT_EQ(wv_path_expand_wildcard(u"C:\\*", r.ptr, 0), 0u);
 }
 
+TEST_F(Wildcard, DriveRootGetsOneSeparator) {
+    results r;
+    uint32_t n = wv_path_expand_wildcard(u"C:\\*", r.ptr, 32);
+    ASSERT_GT(n, 0u);
+    for (uint32_t i = 0; i < n; ++i) {
+        EXPECT_EQ(u16(r.buf[i]).substr(0, 3), u"C:\\");
+        EXPECT_NE(r.buf[i][3], u'\\') << narrow(r.buf[i]);
+    }
+    char16_t j[16];
+    EXPECT_TRUE(wv_path_join(j, 16, u"C:\\", u"x"));
+    EXPECT_EQ(u16(j), u"C:\\x");
+    EXPECT_TRUE(wv_path_join(j, 16, u"C:\\d", u"x"));
+    EXPECT_EQ(u16(j), u"C:\\d\\x");
+    EXPECT_FALSE(wv_path_join(j, 4, u"C:\\d", u"x"));
+}
+
 TEST_F(Wildcard, FragmentAroundTheStar) {
     ASSERT_TRUE(s.dir(u"f\\abXY"));
     ASSERT_TRUE(s.dir(u"f\\xxab"));

@@ -235,6 +235,32 @@ TEST(Walk, ProtectedSubdirectoriesAreNeitherReportedNorEntered) {
     EXPECT_EQ(r.count('e'), 1u);
 }
 
+// A start path that ends in a separator (a drive root) gets no second one:
+// "C:\\Program Files" would name the protected folder yet pass the literal
+// comparison with the protected list.
+TEST(Walk, DriveRootKeepsProtectedFoldersOut) {
+    for (const char16_t* root : {u"C:\\", u"C:/"}) {
+        recorder r;
+        wv_dir_walk(
+            root,
+            [](const char16_t* p, const os::find_data* fd, int d, void* u) {
+                recorder::item(p, fd, d, u);
+                return d ? 0 : 1;
+            },
+            &recorder::enter, nullptr, nullptr, &r);
+        ASSERT_FALSE(r.items().empty());
+        for (const u16& p : r.items()) {
+            EXPECT_EQ(p.substr(0, 3), u"C:\\") << narrow(p);
+            EXPECT_NE(p[3], u'\\') << narrow(p);
+            u16 folded = p;
+            for (auto& c : folded) c = wv::fold_ascii(c);
+            EXPECT_NE(folded, u"c:\\program files");
+            EXPECT_NE(folded, u"c:\\programdata");
+        }
+        EXPECT_EQ(r.count('e'), 1u);
+    }
+}
+
 TEST(Walk, JunctionsAreReportedNotFollowed) {
     TFX_SIM_ONLY("Wine cannot create junctions");
     tfx::scratch s;

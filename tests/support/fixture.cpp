@@ -101,7 +101,7 @@ std::vector<uint8_t> read_all(const u16& path) {
     return out;
 }
 
-std::vector<u16> list(const u16& dir) {
+std::vector<u16> list_unsorted(const u16& dir) {
     std::vector<u16> names;
     os::find_data fd;
     os::handle h = os::find_first_file((dir + u"\\*").c_str(), &fd);
@@ -111,6 +111,11 @@ std::vector<u16> list(const u16& dir) {
         if (n != u"." && n != u"..") names.push_back(n);
     } while (os::find_next_file(h, &fd));
     os::find_close(h);
+    return names;
+}
+
+std::vector<u16> list(const u16& dir) {
+    std::vector<u16> names = list_unsorted(dir);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -182,6 +187,17 @@ std::vector<uint8_t> utf16_bytes(const u16& s, bool with_zero) {
     }
     if (with_zero) out.insert(out.end(), {0, 0});
     return out;
+}
+
+bool patch_file(const u16& path, uint64_t offset, const std::vector<uint8_t>& bytes) {
+    os::handle h = os::create_file(path.c_str(), os::generic_write, 0, os::open_existing, 0);
+    if (h == os::invalid_handle) return false;
+    uint32_t written = 0;
+    bool ok = os::set_file_pointer_ex(h, int64_t(offset), os::file_begin, nullptr) &&
+              os::write_file(h, bytes.data(), uint32_t(bytes.size()), &written) &&
+              written == bytes.size();
+    os::close_handle(h);
+    return ok;
 }
 
 reg_scratch::reg_scratch() {

@@ -67,6 +67,8 @@ std::vector<uint8_t> read_all(const u16& path);
 void remove_tree(const u16& path);
 // Names of a folder's entries, sorted, without "." and "..".
 std::vector<u16> list(const u16& dir);
+// The same in the order the platform lists them.
+std::vector<u16> list_unsorted(const u16& dir);
 
 // Sets an environment variable for the life of the object.
 class env_guard {
@@ -104,6 +106,14 @@ class reg_scratch {
 
 std::vector<uint8_t> utf16_bytes(const u16& s, bool with_zero = true);
 
+// A second name for an existing file (CreateHardLinkW on the real backend).
+bool make_hard_link(const u16& path, const u16& existing);
+// A file of `size` pseudo-random bytes drawn from `seed` (equal seeds, equal
+// contents): free on the simulated backend, written out on the real one.
+bool make_seeded_file(const u16& path, uint64_t size, uint64_t seed);
+// Overwrites bytes of an existing file at an offset.
+bool patch_file(const u16& path, uint64_t offset, const std::vector<uint8_t>& bytes);
+
 // ---------------------------------------------------- simulated only --
 
 bool make_junction(const u16& path, const u16& target);
@@ -123,6 +133,18 @@ enum class fault {
     set_attr_denied
 };
 bool inject(const u16& path, fault f, uint64_t param = 0);
+
+// The writes and flushes made to a file from now on, kept after it is deleted.
+struct io_event {
+    bool flush; // else a write of `bytes` at `offset`
+    uint64_t offset;
+    std::vector<uint8_t> bytes;
+};
+bool log_io(const u16& path);
+std::vector<io_event> io_log(const u16& path);
+
+// Makes every later open of a registry key fail with access denied.
+bool reg_deny(os::hkey root, const u16& key);
 
 // Called before each entry a directory listing hands out.
 bool set_find_hook(std::function<void(const u16& dir, const u16& name)> hook);

@@ -40,8 +40,35 @@ static_assert(int(fault::set_attr_denied) == int(sim::fault::set_attr_denied) &&
                   int(fault::list_denied) == int(sim::fault::list_denied),
               "tfx::fault mirrors sim::fault");
 
+bool make_hard_link(const u16& path, const u16& existing) {
+    return sim::make_hard_link(path, existing);
+}
+
+bool make_seeded_file(const u16& path, uint64_t size, uint64_t seed) {
+    sim::file_spec spec;
+    spec.size = size;
+    spec.seed = seed ? seed : 1; // a zero seed would give zero bytes
+    return sim::make_file(path, spec);
+}
+
 bool inject(const u16& path, fault f, uint64_t param) {
     return sim::set_fault(path, static_cast<sim::fault>(f), param);
+}
+
+bool log_io(const u16& path) {
+    sim::log_io(path);
+    return true;
+}
+
+std::vector<io_event> io_log(const u16& path) {
+    std::vector<io_event> out;
+    for (const sim::io_event& e : sim::io_log(path))
+        out.push_back({e.kind == sim::io_event::flush, e.offset, e.bytes});
+    return out;
+}
+
+bool reg_deny(os::hkey root, const u16& key) {
+    return sim::reg_deny(root, key);
 }
 
 bool set_find_hook(std::function<void(const u16& dir, const u16& name)> hook) {
