@@ -26,6 +26,12 @@ const wv_app* wv_apps_find(const char16_t* id);
 uint32_t wv_blacklist_count();
 const char16_t* wv_blacklist_get(uint32_t index);
 int wv_blacklist_match(const char16_t* path);
+// The profile folders the ProfileList yields are read at most about once a
+// second. Refresh forgets them, so the next call reads the registry (for a
+// test that changes the ProfileList); with the snapshot off every call reads
+// the registry, which a benchmark uses as its baseline.
+void wv_blacklist_refresh();
+void wv_blacklist_use_snapshot(int on);
 
 struct wv_syscmd {
     const char16_t* id;

@@ -44,6 +44,10 @@ struct wv_category {
 struct wv_scan;
 using wv_scan_event_fn = void (*)(int code, wv_scan* scan);
 
+// The worker's way into a context (scan_internal.h): shared by the context
+// and its worker, freed by whichever lets go last.
+struct wv_scan_link;
+
 // One scan run. The flags and the count are read by one thread while another
 // writes them: publish with release, read with acquire.
 struct wv_scan {
@@ -58,7 +62,8 @@ struct wv_scan {
     char16_t status_text[256]; // written under `lock`; read it with wv_scan_status
     os::critical_section lock;
     wv_scan_event_fn on_event;
-    int32_t lock_live; // 1 between wv_scan_init and wv_scan_destroy
+    int32_t lock_live;  // 1 between wv_scan_init and wv_scan_destroy
+    wv_scan_link* link; // set by wv_scan_start while a worker may still use the context
 };
 
 void wv_scan_init(wv_scan* scan);
@@ -74,3 +79,11 @@ wv_category* wv_scan_find_category(wv_scan* scan, const char16_t* id);
 // A consistent copy of status_text for the window, taken under the lock.
 void wv_scan_status(wv_scan* scan, char16_t* out, uint32_t cap);
 void wv_scan_set_status(wv_scan* scan, const char16_t* text);
+
+// Workers started and not yet ended, including any that wv_scan_destroy gave
+// up waiting for. Lets a test see an abandoned worker finish.
+uint32_t wv_scan_workers_alive();
+
+// Tests only: the worker scans these rows instead of the catalogue (null
+// restores the catalogue). Set only while no worker runs.
+void wv_scan_use_catalogue(const wv_app* rows, uint32_t count);

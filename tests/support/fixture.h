@@ -149,4 +149,9 @@ bool reg_deny(os::hkey root, const u16& key);
 // Called before each entry a directory listing hands out.
 bool set_find_hook(std::function<void(const u16& dir, const u16& name)> hook);
 
+// Starts logging the writes to an existing file; false on the real backend.
+bool start_io_log(const u16& path);
+// Write calls to the file since start_io_log, or -1 on the real backend.
+int io_write_count(const u16& path);
+
 } // namespace tfx

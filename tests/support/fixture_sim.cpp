@@ -1,5 +1,6 @@
 // The simulated backend's side of the fixtures: every test starts on a fresh
 // standard machine, and the simulated-only abilities are real.
+#include "catalogue/catalogue.h"
 #include "os/sim/sim.h"
 #include "support/fixture.h"
 
@@ -21,6 +22,9 @@ uint32_t process_tag() {
 
 void prepare_machine() {
     sim::reset();
+    // The protected-path predicate keeps what the ProfileList yields for about
+    // a second; a fresh machine may have another.
+    wv_blacklist_refresh();
 }
 
 bool sim_backend() {
@@ -74,6 +78,18 @@ bool reg_deny(os::hkey root, const u16& key) {
 bool set_find_hook(std::function<void(const u16& dir, const u16& name)> hook) {
     sim::set_find_hook(std::move(hook));
     return true;
+}
+
+bool start_io_log(const u16& path) {
+    if (!sim::exists(path)) return false;
+    sim::log_io(path);
+    return true;
+}
+
+int io_write_count(const u16& path) {
+    int n = 0;
+    for (const auto& e : sim::io_log(path)) n += e.kind == sim::io_event::write;
+    return n;
 }
 
 } // namespace tfx

@@ -72,4 +72,11 @@ bool set_find_hook(std::function<void(const u16& dir, const u16& name)>) {
     return false;
 }
 
+bool start_io_log(const u16&) {
+    return false;
+}
+int io_write_count(const u16&) {
+    return -1;
+}
+
 } // namespace tfx

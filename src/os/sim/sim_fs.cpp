@@ -171,6 +171,7 @@ static uint64_t mix(uint64_t x) {
 }
 
 static void read_range(const node& n, uint64_t off, uint8_t* out, size_t len) {
+    if (len == 0) return; // an empty file's buffer may be null
     if (n.seed == 0) {
         std::memset(out, 0, len);
     } else {
