@@ -7,7 +7,10 @@
 
 #include "scan/scan.h"
 
-inline constexpr uint32_t WV_ERR_PROTECTED = 0xBAAD0001u;
+// Error codes of wv_clean_one beyond the platform's and the shell's own.
+inline constexpr uint32_t WV_ERR_PROTECTED = 0xBAAD0001u; // protected path: nothing was done
+// The Recycle Bin request answered success but the entry is still there.
+inline constexpr uint32_t WV_ERR_NOT_REMOVED = 0xBAAD0002u;
 
 struct wv_clean_result {
     char16_t name[256];
