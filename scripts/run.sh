@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw -j "${WELVO_JOBS:-2}" --target welvo
+cmake --build --preset mingw -j "${WELVO_JOBS:-$(nproc)}" --target welvo
 . scripts/wine-gui.sh
 wine_gui_env build/mingw/run
 wine_gui_display
