@@ -86,14 +86,31 @@ double bare_recycle(const std::vector<u16>& paths) {
     return seconds_since(t0);
 }
 
+// The folder a path lies in.
+u16 parent(const u16& p) {
+    return p.substr(0, p.find_last_of(u'\\'));
+}
+
 // The engine as the clean worker runs it: one scan context, the files in
-// one category, all checked, 256 result slots.
+// one category, all checked, 256 result slots. Each file is tied to the walk
+// root of its folder, as the scan records it, so the engine checks every
+// file's real location.
 double engine(const std::vector<u16>& paths, int mode, uint32_t* removed) {
     static wv_scan scan;
     wv_scan_init(&scan);
     const wv_app app{u"bench_junk", u"Bench", 0, 0, nullptr, nullptr, nullptr, nullptr};
     wv_category* c = wv_scan_add_category(&scan, &app, 0);
-    for (const u16& p : paths) wv_scan_add_file(&scan, c, p.c_str(), 16, nullptr, 0);
+    const wv_walk_root* root = nullptr;
+    u16 root_dir;
+    for (const u16& p : paths) {
+        if (!root || parent(p) != root_dir) {
+            root_dir = parent(p);
+            root = wv_scan_add_walk_root(c, root_dir.c_str(), 1);
+        }
+        wv_scan_add_file(&scan, c, p.c_str(), 16, nullptr, 0);
+        c->tail->root = root;
+        c->tail->attributes = os::file_attribute_archive;
+    }
     static wv_clean_result results[256];
     auto t0 = clock_type::now();
     *removed = wv_clean_execute(&scan, mode, results, 256, nullptr);
@@ -101,6 +118,25 @@ double engine(const std::vector<u16>& paths, int mode, uint32_t* removed) {
     for (wv_clean_result& r : results) wv_clean_result_clear(&r);
     wv_scan_destroy(&scan);
     return t;
+}
+
+// What a permanent clean did per file before deletions went through a
+// handle: the protected-path test on the path, the attributes, and a
+// DeleteFileW by path. The baseline for the cost of the location checks.
+double path_based(const std::vector<u16>& paths, uint32_t* removed) {
+    auto t0 = clock_type::now();
+    uint32_t n = 0;
+    for (const u16& p : paths) {
+        if (wv_blacklist_match(p.c_str())) continue;
+        uint32_t a = os::get_file_attributes(p.c_str());
+        if (a == os::invalid_file_attributes) continue;
+        if (a &
+            (os::file_attribute_readonly | os::file_attribute_hidden | os::file_attribute_system))
+            os::set_file_attributes(p.c_str(), os::file_attribute_normal);
+        n += os::delete_file(p.c_str()) ? 1 : 0;
+    }
+    *removed = n;
+    return seconds_since(t0);
 }
 
 // The protected-path test alone over the same paths: the part of the
@@ -208,6 +244,38 @@ int main(int argc, char** argv) {
     }
     report("permanent (os::delete_file loop vs wv_clean_execute mode 1)", n,
            run_mode(s, tag, 1, n));
+    {
+        // The location checks' cost: the engine against the path-based way
+        // it deleted before, over identical sets, both orders.
+        double before = 0, after = 0, bare = 0;
+        for (int round = 0; round < 2; ++round) {
+            const u16 r = u"c" + number(uint64_t(round));
+            std::vector<u16> a = make_set(s, tag, r + u"path", n);
+            std::vector<u16> b = make_set(s, tag, r + u"handle", n);
+            std::vector<u16> c = make_set(s, tag, r + u"bare", n);
+            uint32_t ra = 0, rb = 0;
+            if (round == 0) {
+                before += path_based(a, &ra);
+                after += engine(b, 1, &rb);
+                bare += bare_delete(c);
+            } else {
+                bare += bare_delete(c);
+                after += engine(b, 1, &rb);
+                before += path_based(a, &ra);
+            }
+            if (ra != n || rb != n || count_left(c)) {
+                std::printf("  round %d: path-based removed %u, engine %u\n", round + 1, ra, rb);
+                std::exit(1);
+            }
+        }
+        std::printf("permanent, location checks (2 rounds of %u files):\n", n);
+        std::printf("  bare delete loop %.3f s; path-based checks %.3f s; engine %.3f s\n", bare,
+                    before, after);
+        std::printf("  engine / path-based = %.3f; path-based / bare = %.3f; engine / bare = "
+                    "%.3f (%.1f, %.1f, %.1f us per file)\n",
+                    after / before, before / bare, after / bare, 1e6 * bare / (2.0 * n),
+                    1e6 * before / (2.0 * n), 1e6 * after / (2.0 * n));
+    }
     report("Recycle Bin (os::sh_file_operation loop vs wv_clean_execute mode 0)", n,
            run_mode(s, tag, 0, n));
     empty_own_trash(tag);

@@ -16,8 +16,27 @@ static void set_dpi_awareness() {
     if (set) set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
 }
 
+// Asks Windows not to follow junctions that a non-administrator created
+// (the redirection-trust policy of Windows 10 22H2 and later), so that a
+// cache folder swapped for such a junction cannot redirect what this process,
+// often run as an administrator, opens or removes. The engine checks every
+// removal's real location anyway; this closes the same door one level down.
+// Absent on older systems, where the call is simply not there or refused.
+static void enforce_redirection_trust() {
+    using set_fn = BOOL(WINAPI*)(int policy, void* buffer, SIZE_T size);
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    if (!kernel32) return;
+    auto set = reinterpret_cast<set_fn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32, "SetProcessMitigationPolicy")));
+    if (!set) return;
+    const int process_redirection_trust_policy = 16; // PROCESS_MITIGATION_POLICY value
+    DWORD flags = 1;                                 // EnforceRedirectionTrust
+    set(process_redirection_trust_policy, &flags, sizeof flags);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     set_dpi_awareness();
+    enforce_redirection_trust();
     wv_theme_init();
     wv_whitelist_init();
     const int result = wv_mainwin_run(instance, show);
