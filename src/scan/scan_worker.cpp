@@ -149,7 +149,11 @@ static void walk(wv_scan_link* l, wv_category* hand, const char16_t* dir) {
 // announces it. False when the run must end: the owner has let go, or the
 // context has no room (the category's files are then dropped).
 static bool commit(wv_scan_link* l, wv_category* hand) {
-    if (hand->file_count == 0) return true;
+    if (hand->file_count == 0) {
+        // Walks that found nothing still left their roots behind.
+        scan_free_list(hand);
+        return true;
+    }
     if (!scan_link_enter(l)) return false;
     wv_scan* scan = l->scan;
     uint32_t n = scan->category_count.load(std::memory_order_acquire);
