@@ -42,7 +42,7 @@ static bool same_place(const char16_t* actual, const char16_t* root, const char1
 
 // Checks an opened entry against what the scan saw. 0 when it may be
 // removed, else the reason.
-static uint32_t check_place(os::handle h, const os::file_information& info, const wv_file* seen) {
+static uint32_t check_place(os::handle h, uint32_t attributes, const wv_file* seen) {
     char16_t final_path[1024];
     if (!wv_final_path(h, final_path, 1024)) return WV_ERR_REDIRECTED;
     if (wv_blacklist_match(final_path)) return WV_ERR_PROTECTED;
@@ -53,7 +53,7 @@ static uint32_t check_place(os::handle h, const os::file_information& info, cons
     if (!same_place(final_path, root->final_path, seen->path + root->walked_len))
         return WV_ERR_REDIRECTED;
     // The entry itself swapped for a link (to a user's file, say).
-    if ((info.attributes & os::file_attribute_reparse_point) &&
+    if ((attributes & os::file_attribute_reparse_point) &&
         !(seen->attributes & os::file_attribute_reparse_point))
         return WV_ERR_REDIRECTED;
     return 0;
@@ -132,22 +132,22 @@ static int clean_entry(const char16_t* path, int mode, uint32_t* error, const wv
         path, access, os::file_share_read | os::file_share_write | os::file_share_delete,
         os::open_existing, os::file_flag_open_reparse_point | os::file_flag_backup_semantics);
     if (h == os::invalid_handle) return fail(error, os::get_last_error());
-    os::file_information info;
-    if (!os::get_file_information_by_handle(h, &info)) {
+    uint32_t attributes = 0;
+    if (!os::get_file_attribute_tag_info(h, &attributes, nullptr)) {
         uint32_t code = os::get_last_error();
         os::close_handle(h);
         return fail(error, code);
     }
-    if (folders_only && !(info.attributes & os::file_attribute_directory)) {
+    if (folders_only && !(attributes & os::file_attribute_directory)) {
         os::close_handle(h);
         return fail(error, os::error_directory);
     }
-    if (uint32_t why = check_place(h, info, seen)) {
+    if (uint32_t why = check_place(h, attributes, seen)) {
         os::close_handle(h);
         return fail(error, why);
     }
     if (mode) {
-        int removed = delete_by_handle(h, info.attributes, error);
+        int removed = delete_by_handle(h, attributes, error);
         os::close_handle(h); // the entry goes with its last handle
         return removed;
     }

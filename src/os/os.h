@@ -141,6 +141,10 @@ bool flush_file_buffers(handle h);
 bool get_file_size_ex(handle h, uint64_t* size);
 bool set_file_pointer_ex(handle h, int64_t distance, uint32_t method, uint64_t* new_position);
 bool get_file_information_by_handle(handle h, file_information* out);
+// GetFileInformationByHandleEx with FileAttributeTagInfo: the attributes and,
+// for a reparse point, its tag. Far cheaper than the full information where
+// only the attributes are wanted.
+bool get_file_attribute_tag_info(handle h, uint32_t* attributes, uint32_t* reparse_tag);
 // GetFinalPathNameByHandleW with FILE_NAME_NORMALIZED | VOLUME_NAME_DOS: the
 // length written (without the zero), the size needed when cap is too small,
 // or 0 on failure. The text starts with \\?\ as on Windows.

@@ -694,6 +694,15 @@ bool get_file_information_by_handle(handle h, file_information* out) {
     return true;
 }
 
+bool get_file_attribute_tag_info(handle h, uint32_t* attributes, uint32_t* reparse_tag) {
+    SIM_LOCK;
+    auto f = file_of(h);
+    if (!f) return false;
+    if (attributes) *attributes = f->n->reported_attrs();
+    if (reparse_tag) *reparse_tag = f->n->is_link() ? f->n->reparse_tag : 0;
+    return true;
+}
+
 uint32_t get_final_path_name_by_handle(handle h, char16_t* buffer, uint32_t cap) {
     SIM_LOCK;
     auto f = file_of(h);

@@ -157,6 +157,16 @@ bool get_file_information_by_handle(handle h, file_information* out) {
     return true;
 }
 
+bool get_file_attribute_tag_info(handle h, uint32_t* attributes, uint32_t* reparse_tag) {
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!GetFileInformationByHandleEx(static_cast<HANDLE>(h), FileAttributeTagInfo, &info,
+                                      sizeof info))
+        return false;
+    if (attributes) *attributes = info.FileAttributes;
+    if (reparse_tag) *reparse_tag = info.ReparseTag;
+    return true;
+}
+
 uint32_t get_final_path_name_by_handle(handle h, char16_t* buffer, uint32_t cap) {
     return GetFinalPathNameByHandleW(static_cast<HANDLE>(h), w(buffer), cap,
                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
