@@ -21,7 +21,7 @@ class scan_builder {
     scan_builder(const scan_builder&) = delete;
     scan_builder& operator=(const scan_builder&) = delete;
 
-    // A category named after `name` with one file per spec, paths
+    // A category named after `name` with one file per entry of `files`, paths
     // C:\t\<name>\f<i>.bin.
     wv_category* add(const char16_t* name, std::initializer_list<file_spec> files, int32_t risk = 0,
                      int32_t expanded = 0) {
